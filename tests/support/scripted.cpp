@@ -1,0 +1,133 @@
+#include "scripted.h"
+
+#include "textscreen/font.h"
+#include "textscreen/reset.h"
+
+namespace tst {
+
+ScriptedClock::ScriptedClock() { SetWallClock(2017, 12, 25, 10, 0, 0); }
+
+void ScriptedClock::SetWallClock(int year, int month, int day, int h, int m, int s, int ms) {
+  year_ = year;
+  month_ = month;
+  day_ = day;
+  uint64_t wanted = ((uint64_t(h) * 60 + m) * 60 + s) * 1000 + ms;
+  wallBaseMs_ = wanted - micros_ / 1000;  // wall = base + micros/1000
+}
+
+uint32_t ScriptedClock::Ticks() {
+  Advance(readCost_);
+  return static_cast<uint32_t>(micros_ / 1000);
+}
+
+bool ScriptedClock::Now(ts::LocalTime& out) {
+  Advance(readCost_);
+  if (!readable_) return false;
+  uint64_t ms = (wallBaseMs_ + micros_ / 1000) % 86400000ULL;
+  out = {year_, month_, day_, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
+         int(ms % 1000)};
+  return true;
+}
+
+void ScriptedClock::SleepMs(uint32_t ms) { Advance(uint64_t(ms) * 1000); }
+void ScriptedClock::Yield() { Advance(100); }
+
+void ScriptedClock::After(uint32_t ms, std::function<void()> action) {
+  if (actions_.empty()) lastActionAt_ = micros_;
+  actions_.push_back({ms, std::move(action)});
+}
+
+void ScriptedClock::Advance(uint64_t micros) {
+  micros_ += micros;
+  Fire();
+}
+
+void ScriptedClock::Fire() {
+  while (!actions_.empty() && micros_ >= lastActionAt_ + uint64_t(actions_.front().after) * 1000) {
+    lastActionAt_ += uint64_t(actions_.front().after) * 1000;
+    auto run = std::move(actions_.front().run);
+    actions_.pop_front();
+    run();
+  }
+}
+
+void LayerTest::SetUp() {
+  ts::ResetLayer();
+  ts::InstallClock(&clock);
+  ts::InstallWindow(&window);
+  ts::SetFatalExit([] { throw ts::ProgramStop{}; });
+  ts::platform::SetBoxAnswerer(
+      [this](const std::string& caption, const std::string& text, ts::platform::BoxKind kind) {
+        boxes.push_back({caption, text, kind});
+        if (kind == ts::platform::BoxKind::Ok) return ts::platform::BoxAnswer::Ok;
+        if (answers.empty()) return ts::platform::BoxAnswer::Yes;
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+      });
+}
+
+void LayerTest::TearDown() {
+  ts::platform::SetBoxAnswerer(nullptr);
+  ts::InstallClock(nullptr);
+  ts::InstallWindow(nullptr);
+  ts::ResetLayer();
+}
+
+bool LayerTest::RunProgram(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const ts::ProgramStop&) {
+    return true;
+  }
+  return false;
+}
+
+void LayerTest::Press(ts::Key key, unsigned mods, uint32_t unicode) {
+  ts::OnKeyPress({key, mods, unicode});
+}
+
+void LayerTest::Type(const std::string& text) {
+  for (unsigned char c : text) {
+    ts::Key key = ts::Key::Other;
+    if (c >= 'a' && c <= 'z') key = ts::Key(int(ts::Key::A) + (c - 'a'));
+    else if (c >= 'A' && c <= 'Z') key = ts::Key(int(ts::Key::A) + (c - 'A'));
+    else if (c >= '0' && c <= '9') key = ts::Key(int(ts::Key::Digit0) + (c - '0'));
+    else if (c == ' ') key = ts::Key::Space;
+    else if (c == '\r') key = ts::Key::Enter;
+    else if (c == 27) key = ts::Key::Esc;
+    bool shifted = (c >= 'A' && c <= 'Z');
+    Press(key, shifted ? ts::kModShift : 0, (c == '\r' || c == 27) ? c : c);
+  }
+}
+
+static int PixelX(int column) { return (column - 1) * ts::CellWidth() + ts::CellWidth() / 2; }
+static int PixelY(int row) { return (row - 1) * ts::CellHeight() + ts::CellHeight() / 2; }
+
+void LayerTest::MoveMouseTo(int row, int column) {
+  ts::OnMouseMotion(PixelX(column), PixelY(row), 0, 0);
+}
+
+void LayerTest::Click(int row, int column) {
+  ts::OnMouseButton(PixelX(column), PixelY(row), ts::kMouseLeft, true);
+  ts::OnMouseButton(PixelX(column), PixelY(row), ts::kMouseLeft, false);
+}
+
+void LayerTest::DoubleClick(int row, int column) {
+  Click(row, column);
+  clock.After(100, [=, this] { Click(row, column); });
+}
+
+std::string RowText(int row) { return RowText(row, 1, ts::kColumns); }
+
+std::string RowText(int row, int fromColumn, int toColumn) {
+  std::string s;
+  for (int c = fromColumn; c <= toColumn; ++c) s += char(ts::Screen().cells[row - 1][c - 1].ch);
+  return s;
+}
+
+int Fg(int row, int column) { return ts::Screen().cells[row - 1][column - 1].attr & 15; }
+int Bg(int row, int column) { return (ts::Screen().cells[row - 1][column - 1].attr >> 4) & 7; }
+uint8_t Ch(int row, int column) { return ts::Screen().cells[row - 1][column - 1].ch; }
+
+}  // namespace tst

@@ -1,0 +1,101 @@
+// The error model: pending errors, the step boundary, handler delivery,
+// the uncaught-error box and the ways the program ends.
+//
+// A routine is written as a sequence of numbered steps:
+//
+//   Step(535, [&] { OpenNumberedFile(dest, FileMode::Random, 12, 100); });
+//   if (Decide(186, [&] { return probeLength > 1; })) { ... }
+//
+// Every operation of the layer does nothing while an error is pending, so
+// the rest of a failing step is inert. At the end of the step the boundary
+// delivers the error: to the armed handler (by throwing HandlerEntry, which
+// abandons every routine that was running and is caught by the main
+// routine's dispatcher), or to the uncaught-error box, whose Yes lets the
+// code simply go on with the next step.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "bytes.h"
+
+namespace ts {
+
+// Thrown by the step boundary to continue at a handler's first step.
+struct HandlerEntry {
+  uint32_t firstStep;
+};
+
+// Thrown on the program thread when the program ends (box No, a started
+// next program, EndProgram, the window's end request). The program
+// thread's outermost frame catches it and returns; exit code is always 0.
+struct ProgramStop {};
+
+// Records n as the pending error unless one is pending already; below 1
+// counts as 5. The fatal class (256, 257, 502..518) ends the program at
+// once with its OK box.
+void RaiseError(long n);
+bool ErrorPending();
+uint32_t PendingError();
+
+// The step boundary at the end of step `number`: end and pause requests
+// first, then delivery of a pending error.
+void EndStep(uint32_t number);
+
+template <class F>
+inline void Step(uint32_t number, F&& body) {
+  body();
+  EndStep(number);
+}
+
+// A decision: an error raised while the condition is evaluated makes it
+// count as met.
+template <class F>
+inline bool Decide(uint32_t number, F&& condition) {
+  bool met = condition();
+  if (ErrorPending()) met = true;
+  EndStep(number);
+  return met;
+}
+
+// Handlers are numbered 1..4 by the main routine; 0 is none.
+void ArmHandler(int handler);
+int ArmedHandler();
+bool HandlerRunning();
+// The first step of each handler 1..4, given once by the main routine.
+void SetHandlerFirstSteps(uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4);
+// Leaves the running state (the code then goes on with the target step,
+// which always follows the call). Raises 20 when no handler runs.
+void ResumeAt(uint32_t targetStep);
+uint32_t CurrentErrorNumber();
+// Disarms the handler and clears the running flag (part of ResetState).
+void DisarmHandlers();
+
+// The fixed text of an error number; "Unprintable error" outside the table.
+const char* ErrorText(uint32_t n);
+
+// The uncaught-error box's text. The export tool's form is the default;
+// the launcher installs its own.
+using BoxTextFormat = std::function<std::string(uint32_t error, uint32_t step)>;
+void SetBoxTextFormat(BoxTextFormat format);
+std::string ExportBoxText(uint32_t error, uint32_t step);
+
+// Ends the program from the program thread: raises the close request and
+// throws ProgramStop. Never returns.
+[[noreturn]] void StopProgram();
+
+// Requests shared with the window thread.
+void SetPauseRequest(bool on);
+bool PauseRequested();
+void SetEndRequest();
+bool EndRequested();
+bool CloseRequested();
+
+// What the fatal class does after its box; the default ends the process
+// with exit code 0. Tests install one that throws ProgramStop.
+void SetFatalExit(std::function<void()> exitNow);
+
+// Process-start state of the error model (tests and ResetLayer).
+void ResetErrorModel();
+
+}  // namespace ts

@@ -1,0 +1,35 @@
+// Numbered files, fields, records, and the shell services the export tool
+// stands on. Every name is in the tool's form ("\" or "/", optional "X:")
+// and goes through the drive table and path rules of platform/paths.h.
+#pragma once
+#include <cstdint>
+
+#include "bytes.h"
+
+namespace ts {
+
+enum class FileMode { Input, Random };
+
+// record length: -1 is the default (128); 0 or another negative gives 5.
+void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long recordLength = -1);
+void CloseNumberedFile(long number);
+void CloseAllFiles();
+Bytes ReadField(long number);
+float ReadNumber(long number);
+// The buffer's length is the fixed length of the transfer.
+void GetRecord(long number, int64_t record, Bytes& buffer);
+void PutRecord(long number, int64_t record, const Bytes& buffer);
+int64_t FileLength(long number);  // works while an error is pending
+int FileExists(const Bytes& name);  // -1 or 0, never an error
+void DeleteMatching(const Bytes& pattern);
+void ChangeDirectory(const Bytes& path);
+// Without raising: false when the directory cannot be made current.
+bool TryChangeDirectory(const Bytes& path);
+void RunHidden(const Bytes& command);
+
+// The command interpreter's executable beside the programs.
+void SetInterpreterPath(const std::string& nativePath);
+
+void ResetFiles();  // closes all files, forgets the interpreter check
+
+}  // namespace ts

@@ -1,0 +1,57 @@
+// The seam between the layer and the window back end. The layer's
+// operations (title, hide and show, move, font, pointer, hidden-command
+// pause, beep) reach the window through this port; the SDL back end and
+// the scripted test back end implement it. Every call comes from the
+// program thread unless noted.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "bytes.h"
+
+namespace ts {
+
+class WindowPort {
+ public:
+  virtual ~WindowPort() = default;
+  // Caption and minimised title, code page 437 bytes.
+  virtual void SetCaption(const Bytes& caption) = 0;
+  virtual void SetVisible(bool visible) = 0;
+  // Outer top-left corner to desktop pixel x, y; size unchanged.
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void Centre() = 0;
+  virtual void ShowPointer() = 0;
+  // The cell size changed (a new font); the window takes 80 x 25 cells.
+  // Called between two redraws (the layer waits for that).
+  virtual void FontChanged() = 0;
+  // Waits until the window thread is between redraws, runs `change`,
+  // and lets it go on. The scripted port just runs it.
+  virtual void BetweenRedraws(void (*change)(void*), void* arg) = 0;
+  // A hidden command starts / has ended (the window thread stops drawing
+  // and taking events meanwhile, key repeat off).
+  virtual void HiddenCommand(bool running) = 0;
+  virtual void Beep(double hz, int ms) = 0;
+};
+
+WindowPort& Window();
+void InstallWindow(WindowPort* port);  // nullptr: a port that does nothing
+
+// State the layer keeps of the window, whatever the back end.
+struct WindowState {
+  Bytes caption = "Untitled";
+  bool visible = true;
+  int x = 0, y = 0;
+  bool moved = false;
+  bool pointerShown = false;
+};
+WindowState& WindowInfo();
+
+void SetTitle(const Bytes& text);
+void ScreenHide();
+void ScreenShow();
+void ScreenMove(double x, double y, long form);
+void ShowMousePointer();
+
+void ResetWindowState();
+
+}  // namespace ts
