@@ -1,0 +1,46 @@
+// The export tool's global variables: created once at process start,
+// kept across handler entries, set back only by ResetState.
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "textscreen/bytes.h"
+
+namespace logship {
+
+using ts::Bytes;
+
+struct Globals {
+  // Hand-over and start directory.
+  float handOverFlag = 0;
+  Bytes dataFileName, nextProgram, startDirectory;
+  // Header and drive scan.
+  Bytes dateText, baseName;
+  int16_t letterCounter = 0;
+  Bytes chosenDrive;
+  int16_t driveCount = 0;
+  std::array<Bytes, 41> driveList;
+  float probeLength = 0;
+  int16_t scanErrorNumber = 0;
+  // Drive menu.
+  int16_t entryIndex = 0, entryEnd = 0, redrawIndex = 0;
+  Bytes lastKey;
+  float rememberedSeconds = 0, seconds = 0;
+  int16_t pointerColumn = 0, pointerRow = 0;
+  float leftButton = 0, wheelStep = 0, doubleClickFlag = 0;
+  // Export screen, name and copy.
+  Bytes driveText;
+  int16_t halfWidth = 0;
+  Bytes copyExtension, fileName;
+  long exitCode = 0;
+  Bytes destinationFolder, destinationPath;
+  Bytes handlerKey;
+  // The copy's buffers: 100 bytes and 1 byte, zero-filled at reset.
+  Bytes recordBuffer = Bytes(100, '\0');
+  Bytes byteBuffer = Bytes(1, '\0');
+};
+
+Globals& G();
+void ResetGlobals();
+
+}  // namespace logship
