@@ -13,6 +13,10 @@ using ts::Bytes;
 struct Globals {
   // Hand-over and start directory.
   float handOverFlag = 0;
+  // How far this pass got: 0 hand-over, 1 start directory, 2 header,
+  // 3 drive scan.
+  // Lets HandOverHandler tell an error of the hand-over from a later one.
+  int passStage = 0;
   Bytes dataFileName, nextProgram, startDirectory;
   // Header and drive scan.
   Bytes dateText, baseName;

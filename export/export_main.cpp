@@ -1,0 +1,129 @@
+#include "export_main.h"
+
+#include "flow.h"
+#include "font_setup.h"
+#include "globals.h"
+#include "screen_routines.h"
+#include "textscreen/errors.h"
+#include "textscreen/files.h"
+#include "textscreen/keyboard.h"
+#include "textscreen/platform/program_start.h"
+#include "textscreen/program.h"
+#include "textscreen/screen.h"
+#include "textscreen/window.h"
+
+namespace logship {
+
+using ts::Decide;
+using ts::Step;
+
+namespace {
+
+// Where each return point leads.
+Entry Continuation(int returnPoint) {
+  switch (returnPoint) {
+    case 1: return 91;
+    case 2: return 120;
+    case 3: return 73;
+    case 4: return 325;
+    case 5: return 261;
+    case 6: return 266;
+    case 7: return 271;
+    case 8: return 328;
+    case 9: return 311;
+    default: return 0;
+  }
+}
+
+Entry RunFrom(Entry at) {
+  if (at <= 37) return RunStartUp(at);
+  if (at <= 71 || (at >= 303 && at <= 305)) return RunHandOver(at);
+  if ((at >= 73 && at <= 90) || (at >= 167 && at <= 202)) return RunHeaderAndScan(at);
+  if (at >= 205 && at <= 298) return RunDriveMenu(at);
+  if ((at >= 91 && at <= 164) || (at >= 307 && at <= 313)) return RunExportScreen(at);
+  return RunEndSequence(at);
+}
+
+}  // namespace
+
+Entry CallLocal(uint32_t step, int returnPoint, Entry routine) {
+  Step(step, [&] { ts::PushReturnPoint(returnPoint); });
+  return routine;
+}
+
+Entry ReturnFromLocal(uint32_t step, Entry fallThrough) {
+  int top = 0;
+  Step(step, [&] { top = ts::PopReturnPoint(); });
+  Entry next = Continuation(top);
+  return next != 0 ? next : fallThrough;
+}
+
+Bytes DriveSlot(long index) {
+  if (index < 0 || index > 40) {
+    ts::RaiseError(9);
+    return "";
+  }
+  return G().driveList[index];
+}
+
+float SecondsOf(const Bytes& timeOfDay) {
+  if (timeOfDay.size() < 8) return 0;
+  return float((timeOfDay[6] - '0') * 10 + (timeOfDay[7] - '0'));
+}
+
+void ExportMain() {
+  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  ts::SetGlobalsReset(&ResetGlobals);
+  Entry at = 18;
+  for (;;) {
+    try {
+      at = RunFrom(at);
+    } catch (const ts::HandlerEntry& entry) {
+      at = entry.firstStep;
+    }
+  }
+}
+
+Entry RunStartUp(Entry at) {
+  switch (at) {
+    case 18:
+      Step(18, [] { ts::ScreenHide(); });
+      Step(19, [] { ts::ShowMousePointer(); });
+      Step(20, [] { ts::TrapCloseRequests(); });
+      Step(21, [] { ts::SetPalette(1, 8); });
+      Step(31, [] { SetupFont(); });
+      Step(32, [] { ts::SetTitle("Tarnvale programma Wendor Exporteren datafile"); });
+      [[fallthrough]];
+    case 34:  // restart point
+      Step(35, [] { ts::ResetState(); });
+      Step(37, [] { ts::ScreenShow(); });
+      return 44;
+  }
+  return 44;
+}
+
+Entry RunEndSequence(Entry at) {
+  switch (at) {
+    case 325:  // the copy is done
+    case 328:  // every way to the end meets here
+      Step(329, [] { ts::ArmHandler(kEndHandler); });
+      Step(330, [] { ShowStatusLine(" "); });
+      Step(331, [] { ts::CloseAllFiles(); });
+      Step(332, [] {
+        if (G().handOverFlag != 0) ts::StartProgram(G().nextProgram);
+      });
+      [[fallthrough]];
+    case 342:  // EndHandler; also reached without an error from 332
+      Step(343, [] { ts::CloseAllFiles(); });
+      // Without an error this raises 20, which enters EndHandler once more
+      // and resumes this time: no box either way.
+      Step(344, [] { ts::ResumeAt(345); });
+      [[fallthrough]];
+    case 345:
+    case 346:
+      Step(346, [] { ts::EndProgram(); });
+  }
+  return 346;
+}
+
+}  // namespace logship

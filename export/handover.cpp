@@ -1,0 +1,55 @@
+// Intern.int, the start directory, and the way back to it.
+#include "flow.h"
+#include "globals.h"
+#include "textscreen/errors.h"
+#include "textscreen/files.h"
+
+namespace logship {
+
+using ts::FileMode;
+using ts::Step;
+
+Entry RunHandOver(Entry at) {
+  auto& g = G();
+  switch (at) {
+    case 44:
+      Step(44, [] { ts::ArmHandler(kHandOverHandler); });
+      Step(46, [&] { g.handOverFlag = 0; });
+      Step(47, [] { ts::OpenNumberedFile("Intern.int", FileMode::Input, 3); });
+      Step(48, [&] { g.dataFileName = ts::ReadField(3); });
+      Step(49, [&] { g.nextProgram = ts::ReadField(3); });
+      Step(50, [&] { g.handOverFlag = 1; });
+      [[fallthrough]];
+    case 51:  // HandOverHandler; after a good read an ordinary step
+      Step(52, [] { ts::CloseNumberedFile(3); });
+      if (g.passStage > 0) {
+        // The hand-over itself was read; what failed came later (the start
+        // directory, the header or the first probe). Going back to step 54 would fail the
+        // same way for ever, so the flow goes on past what failed.
+        Step(53, [] { ts::ResumeAt(54); });
+        return g.passStage == 1 ? 73 : g.passStage == 2 ? 75 : 170;
+      }
+      Step(53, [&] {
+        if (g.handOverFlag == 0) ts::ResumeAt(54);
+      });
+      [[fallthrough]];
+    case 54:
+      g.passStage = 1;
+      Step(67, [] { ts::RunHidden("cd > hulp.hlp"); });
+      Step(68, [] { ts::OpenNumberedFile("hulp.hlp", FileMode::Input, 3); });
+      Step(69, [&] { g.startDirectory = ts::ReadField(3); });
+      Step(70, [] { ts::CloseNumberedFile(3); });
+      Step(71, [] { ts::DeleteMatching("hulp.hlp"); });
+      return 73;
+
+    case 303:  // RestoreStartDirectory
+      // The current directory is the start directory unless something moved
+      // it; when the start directory cannot be made current (a path cut at a
+      // comma, a folder gone) the tool stays where it is and goes on.
+      Step(304, [&] { ts::TryChangeDirectory(g.startDirectory); });
+      return ReturnFromLocal(305, 0);
+  }
+  return 73;
+}
+
+}  // namespace logship

@@ -1,0 +1,102 @@
+// The header line, the drive scan and its handler.
+#include "date_text.h"
+#include "flow.h"
+#include "globals.h"
+#include "input_routines.h"
+#include "screen_routines.h"
+#include "textscreen/clock.h"
+#include "textscreen/errors.h"
+#include "textscreen/files.h"
+#include "textscreen/screen.h"
+
+namespace logship {
+
+using ts::Decide;
+using ts::FileMode;
+using ts::Step;
+
+namespace {
+
+bool ScanGoesOn(int16_t error) {
+  return error == 53 || error == 68 || error == 71 || error == 75 || error == 76;
+}
+
+}  // namespace
+
+Entry RunHeaderAndScan(Entry at) {
+  auto& g = G();
+  switch (at) {
+    case 73:
+      if (g.passStage < 2) g.passStage = 2;
+      Step(74, [&] { FormatToday(g.dateText); });
+      [[fallthrough]];
+    case 75:
+      Step(75, [] { ts::SetColor(7, 0); });
+      Step(76, [] {
+        ts::Locate(1, 1);
+        ts::PrintText(Bytes(80, ' '), true);
+      });
+      Step(77, [] { ts::Locate(1, 1); });
+      Step(79, [&] { ts::PrintText(g.dateText, true); });
+      Step(80, [] { ts::SetColor(10); });
+      Step(81, [&] {
+        g.baseName = g.dataFileName.size() > 4 ? g.dataFileName.substr(0, g.dataFileName.size() - 4)
+                                               : Bytes();
+      });
+      Step(82, [] { PrintCentered(1, "Exporteren naar externe drive/stick"); });
+      Step(89, [] { DrawBanner(); });
+      return CallLocal(90, 1, 167);
+
+    case 167:  // ScanDrives
+      if (g.passStage < 3) g.passStage = 3;
+      Step(168, [] { ShowStatusLine("Moment [geduld]. "); });
+      Step(169, [&] {
+        g.letterCounter = 0;
+        g.driveCount = 0;
+      });
+      [[fallthrough]];
+    case 170:
+      for (;;) {
+        if (Decide(171, [&] { return g.letterCounter == 26; })) {
+          if (Decide(172, [&] { return g.driveCount == 0; })) {
+            Step(172, [] { ShowStatusLine(" Geen externe drive gevonden "); });
+            Step(172, [] { ts::SleepOrKey(4); });
+            return 328;
+          }
+          return 229;
+        }
+        Step(176, [&] {
+          g.letterCounter = int16_t(g.letterCounter + 1);
+          if (g.letterCounter == 2) g.letterCounter = 3;
+        });
+        Step(177, [&] { g.chosenDrive = Bytes(1, char(g.letterCounter + 64)); });
+        Step(180, [] { ts::CloseNumberedFile(4); });
+        Step(181, [] { ts::ArmHandler(kScanHandler); });
+        Step(182, [&] { ts::RunHidden("dir " + g.chosenDrive + ": > direct.tmp"); });
+        Step(183, [] { ts::OpenNumberedFile("direct.tmp", FileMode::Random, 4); });
+        Step(184, [&] { g.probeLength = float(ts::FileLength(4)); });
+        Step(185, [] { ts::CloseNumberedFile(4); });
+        if (Decide(186, [&] { return g.probeLength > 1; })) {
+          Step(189, [&] { g.driveCount = int16_t(g.driveCount + 1); });
+          Step(190, [&] {
+            if (g.driveCount >= 0 && g.driveCount <= 40) g.driveList[g.driveCount] = g.chosenDrive;
+            else ts::RaiseError(9);
+          });
+        }
+        Step(192, [] { ts::DeleteMatching("Direct.tmp"); });
+      }
+
+    case 194:  // ScanHandler
+      Step(195, [&] { g.scanErrorNumber = int16_t(ts::CurrentErrorNumber()); });
+      Step(196, [] { ts::ResumeAt(197); });
+      [[fallthrough]];
+    case 197:
+      if (Decide(199, [&] { return ScanGoesOn(g.scanErrorNumber); })) return 170;
+      Step(201, [&] { ShowStatusLine("Foutmelding. " + std::to_string(g.scanErrorNumber)); });
+      Step(202, [&] { WaitKey(g.handlerKey); });
+      return 328;
+  }
+  return 328;
+}
+
+}  // namespace logship

@@ -1,0 +1,173 @@
+#include "errors.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "reset.h"
+
+namespace ts {
+namespace {
+
+struct ErrorState {
+  uint32_t pending = 0;
+  int armed = 0;
+  bool running = false;
+  uint32_t current = 0;
+  uint32_t firstSteps[5] = {0, 0, 0, 0, 0};
+};
+
+ErrorState state;
+std::atomic<bool> pauseRequest{false}, closeRequest{false}, endRequest{false};
+BoxTextFormat boxFormat;
+std::function<void()> fatalExit;
+
+std::vector<void (*)()>& Rooms() {
+  static std::vector<void (*)()> rooms;
+  return rooms;
+}
+
+bool IsFatal(long n) { return n == 256 || n == 257 || (n >= 502 && n <= 518); }
+
+[[noreturn]] void EndFatally(long n) {
+  std::string caption = n == 256 ? "Critical Error"
+                        : n == 257 ? "Critical Error #1"
+                                   : "Critical Error #" + std::to_string(n - 500);
+  platform::ShowMessageBox(caption, n == 256 ? "Out of stack space" : "Out of memory",
+                           platform::BoxKind::Ok);
+  if (fatalExit) fatalExit();
+  std::_Exit(0);
+}
+
+void Deliver(uint32_t step) {
+  uint32_t n = state.pending;
+  if (state.armed != 0 && !state.running) {
+    state.current = n;
+    state.pending = 0;
+    state.running = true;
+    throw HandlerEntry{state.firstSteps[state.armed]};
+  }
+  std::string text = boxFormat ? boxFormat(n, step) : ExportBoxText(n, step);
+  auto answer = platform::ShowMessageBox("Unhandled Error #" + std::to_string(n), text,
+                                         platform::BoxKind::YesNo);
+  if (answer != platform::BoxAnswer::Yes) StopProgram();
+  state.pending = 0;
+}
+
+void ResetErrors() {
+  state = ErrorState{};
+  pauseRequest = false;
+  closeRequest = false;
+  endRequest = false;
+  boxFormat = nullptr;
+}
+
+RoomReset registration(&ResetErrors);
+
+}  // namespace
+
+RoomReset::RoomReset(void (*reset)()) { Rooms().push_back(reset); }
+
+void ResetLayer() {
+  for (auto reset : Rooms()) reset();
+}
+
+void RaiseError(long n) {
+  if (n < 1) n = 5;
+  if (IsFatal(n)) EndFatally(n);
+  if (state.pending == 0) state.pending = static_cast<uint32_t>(n);
+}
+
+bool ErrorPending() { return state.pending != 0; }
+uint32_t PendingError() { return state.pending; }
+
+void EndStep(uint32_t number) {
+  if (endRequest) StopProgram();
+  while (pauseRequest) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (endRequest) StopProgram();
+  }
+  if (state.pending != 0) Deliver(number);
+}
+
+void ArmHandler(int handler) {
+  if (ErrorPending()) return;
+  state.armed = handler;
+}
+
+int ArmedHandler() { return state.armed; }
+bool HandlerRunning() { return state.running; }
+
+void SetHandlerFirstSteps(uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4) {
+  state.firstSteps[1] = h1;
+  state.firstSteps[2] = h2;
+  state.firstSteps[3] = h3;
+  state.firstSteps[4] = h4;
+}
+
+void ResumeAt(uint32_t) {
+  if (ErrorPending()) return;
+  if (!state.running) {
+    RaiseError(20);
+    return;
+  }
+  state.running = false;
+  state.current = 0;
+}
+
+uint32_t CurrentErrorNumber() { return state.current; }
+
+void DisarmHandlers() {
+  state.armed = 0;
+  state.running = false;
+}
+
+const char* ErrorText(uint32_t n) {
+  switch (n) {
+    case 3: return "RETURN without GOSUB";
+    case 5: return "Illegal function call";
+    case 6: return "Overflow";
+    case 9: return "Subscript out of range";
+    case 20: return "RESUME without error";
+    case 52: return "Bad file name or number";
+    case 53: return "File not found";
+    case 54: return "Bad file mode";
+    case 55: return "File already open";
+    case 59: return "Bad record length";
+    case 62: return "Input past end of file";
+    case 63: return "Bad record number";
+    case 68: return "Device unavailable";
+    case 70: return "Permission denied";
+    case 71: return "Disk not ready";
+    case 75: return "Path/File access error";
+    case 76: return "Path not found";
+    case 258: return "Invalid handle";
+    default: return "Unprintable error";
+  }
+}
+
+void SetBoxTextFormat(BoxTextFormat format) { boxFormat = std::move(format); }
+
+std::string ExportBoxText(uint32_t error, uint32_t step) {
+  return "Line:" + std::to_string(step) + "\n" + ErrorText(error) + "\nContinue?";
+}
+
+void StopProgram() {
+  closeRequest = true;
+  throw ProgramStop{};
+}
+
+void SetPauseRequest(bool on) { pauseRequest = on; }
+bool PauseRequested() { return pauseRequest; }
+void SetEndRequest() { endRequest = true; }
+bool EndRequested() { return endRequest; }
+bool CloseRequested() { return closeRequest; }
+
+void SetFatalExit(std::function<void()> exitNow) { fatalExit = std::move(exitNow); }
+
+void ResetErrorModel() { ResetErrors(); }
+
+}  // namespace ts
