@@ -23,16 +23,6 @@ constexpr char kFullBlock = char(219);
 // A run of `count` copies of c; empty for a count below 1.
 Bytes Run(long count, char c) { return count > 0 ? Bytes(size_t(count), c) : Bytes(); }
 
-// The working values are 16-bit integers: a value that does not fit is
-// error 6 "Overflow", as storing it would be.
-int16_t Fit16(long v) {
-  if (v < INT16_MIN || v > INT16_MAX) {
-    ts::RaiseError(6);
-    return 0;
-  }
-  return int16_t(v);
-}
-
 void PrintFrameRow(char first, char fill, long width, char last) {
   ts::PrintText(Bytes(1, first), false);
   ts::PrintText(Run(width - 2, fill), false);
@@ -47,19 +37,20 @@ long CentredColumn(long shown) { return ts::RoundHalfEven(41 - shown / 2.0f); }
 void DrawFrame(const int16_t& top, const int16_t& left, const int16_t& bottom,
                const int16_t& right) {
   if (ts::ErrorPending()) return;
-  int16_t inner = 0, row = 0, lastRow = 0;
+  // Wider than the caller's 16 bits, so that no corner can overflow them.
+  long inner = 0, row = 0, lastRow = 0;
 
-  Step(350, [&] { inner = Fit16(long(right) - left + 1); });
+  Step(350, [&] { inner = long(right) - left + 1; });
   Step(352, [&] { ts::Locate(top, left); });
   Step(353, [&] { PrintFrameRow(kTopLeft, kHorizontal, inner, kTopRight); });
   Step(355, [&] {
-    row = Fit16(long(top) + 1);
-    lastRow = Fit16(long(bottom) - 1);
+    row = long(top) + 1;
+    lastRow = long(bottom) - 1;
   });
   while (Decide(355, [&] { return row <= lastRow; })) {
     Step(356, [&] { ts::Locate(row, left); });
     Step(357, [&] { PrintFrameRow(kVertical, ' ', inner, kVertical); });
-    Step(355, [&] { row = Fit16(long(row) + 1); });
+    Step(355, [&] { ++row; });
   }
   Step(360, [&] { ts::Locate(bottom, left); });
   Step(361, [&] { PrintFrameRow(kBottomLeft, kHorizontal, inner, kBottomRight); });
@@ -93,21 +84,21 @@ void DrawBanner() {
 
 void ShowStatusLine(const Bytes& text) {
   if (ts::ErrorPending()) return;
-  int16_t brackets = 0, length = 0, p = 0, last = 0;
+  long brackets = 0, length = 0, p = 0, last = 0;
   // The character at position p (from 1); nothing beyond the end.
-  auto at = [&](long pos) { return pos >= 1 && pos <= long(text.size()) ? text[pos - 1] : '\0'; };
+  auto at = [&](long pos) { return pos >= 1 && pos <= length ? text[pos - 1] : '\0'; };
 
   Step(563, [] { ts::SetColor(7, 0); });
   Step(563, [] { ts::Locate(25, 1); });
   Step(563, [] { ts::PrintText(Run(80, ' '), false); });
   Step(565, [&] { brackets = 0; });
-  Step(566, [&] { length = Fit16(long(text.size())); });
+  Step(566, [&] { length = long(text.size()); });
   Step(567, [&] { p = 1; });
   while (Decide(567, [&] { return p <= length; })) {
     if (Decide(568, [&] { return at(p) == '['; })) Step(568, [&] { ++brackets; });
     Step(567, [&] { ++p; });
   }
-  Step(570, [&] { ts::Locate(25, CentredColumn(long(length) - 2L * brackets)); });
+  Step(570, [&] { ts::Locate(25, CentredColumn(length - 2 * brackets)); });
   Step(572, [&] {
     p = 1;
     last = length;

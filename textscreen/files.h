@@ -30,6 +30,14 @@ void RunHidden(const Bytes& command);
 // The command interpreter's executable beside the programs.
 void SetInterpreterPath(const std::string& nativePath);
 
+// Files by name, outside the numbered table (textscreen/files_truncate.cpp).
+// The length of the file that the name names, -1 when it names none or a
+// folder, or while an error is pending; never an error.
+int64_t NamedFileLength(const Bytes& name);
+// Cuts the named file to `length` bytes when it is longer; a file no
+// longer than that is not touched. A failure gives 75.
+void ShortenFile(const Bytes& name, int64_t length);
+
 void ResetFiles();  // closes all files, forgets the interpreter check
 
 }  // namespace ts

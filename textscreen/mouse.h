@@ -24,6 +24,9 @@ constexpr uint32_t kMouseQueueSize = 65536;
 // Window thread (and tests): a motion adds two events, a press or release
 // one; a wheel step is a press and a release of its bit.
 void OnMouseMotion(int x, int y, int dx, int dy);
+// The same with the buttons' state that came with the motion (MouseBits);
+// the form above keeps the newest event's buttons.
+void OnMouseMotion(int x, int y, int dx, int dy, uint32_t buttons);
 void OnMouseButton(int x, int y, uint32_t bit, bool down);
 void OnMouseWheel(int x, int y, bool up);
 // The pointer's position before the first event.
@@ -38,5 +41,9 @@ int MouseWheel();
 int MouseEventsWaiting();
 
 void ResetMouse();
+
+// Tests: the cell size MouseColumn and MouseRow divide by, in place of the
+// current font's; 0 and 0 go back to the font. ResetMouse clears it.
+void SetMouseCellSizeForTest(int width, int height);
 
 }  // namespace ts

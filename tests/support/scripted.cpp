@@ -39,6 +39,7 @@ void ScriptedClock::After(uint32_t ms, std::function<void()> action) {
 
 void ScriptedClock::Advance(uint64_t micros) {
   micros_ += micros;
+  if (micros_ > limitMicros_) throw TimeRanOut{};
   Fire();
 }
 

@@ -39,6 +39,9 @@ class ScriptedClock : public ts::ClockSource {
   // Each Ticks() read moves time by this much (a spinning loop must end).
   void SetReadCost(uint64_t micros) { readCost_ = micros; }
   bool ActionsPending() const { return !actions_.empty(); }
+  // A program that waits longer than this (scripted) throws TimeRanOut,
+  // so a test that would hang fails instead.
+  void SetLimit(uint64_t seconds) { limitMicros_ = micros_ + seconds * 1000000; }
 
  private:
   void Fire();
@@ -48,12 +51,15 @@ class ScriptedClock : public ts::ClockSource {
   bool readable_ = true;
   uint64_t readCost_ = 20;
   uint64_t lastActionAt_ = 1000000;
+  uint64_t limitMicros_ = 1000000 + 3600ULL * 1000000;
   struct Action {
     uint32_t after;
     std::function<void()> run;
   };
   std::deque<Action> actions_;
 };
+
+struct TimeRanOut {};
 
 class ScriptedWindow : public ts::WindowPort {
  public:

@@ -4,6 +4,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "../bytes.h"
 
@@ -13,17 +14,25 @@ namespace ts::platform {
 // the mounted file systems. Read once; Reload for tests.
 std::optional<std::string> DriveRoot(char letter);
 void ReloadDrives();
+// The mount points under /media, /run/media and /mnt in the text of
+// /proc/self/mounts, unescaped and sorted: the drives from D on.
+std::vector<std::string> RemovableMountPoints(const std::string& mountsText);
 
 enum class PathError { None, NoDrive, NotReady };
 
 struct NativePath {
-  std::string path;  // UTF-8 native path, case-resolved where it exists
+  std::string path;  // UTF-8 native path, case-resolved where it exists;
+                     // relative when the tool's path was; empty for NoDrive
   PathError error = PathError::None;
 };
 // Resolves a tool-form path; components that do not exist exactly are
 // looked up case-insensitively (a to z) in their folder.
 NativePath ToNative(const Bytes& toolPath);
 
+// An absolute native path in the tool's form: the mapped drive whose root
+// is its longest prefix, then the rest with "\"; with no such drive the
+// path with "\" and no drive ("\tmp\suite").
+Bytes ToolForm(const std::string& native);
 // The current directory in the tool's form ("C:\home\op\logship").
 Bytes CurrentDirectoryToolForm();
 

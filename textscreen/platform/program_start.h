@@ -2,12 +2,27 @@
 // splits one, the program resolved through the path rules, posix_spawn,
 // not waited for, no zombie left behind.
 #pragma once
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
 #include "../bytes.h"
 
 namespace ts::platform {
 
 // True when the new process runs the program.
 bool SpawnCommandLine(const Bytes& commandLine);
+
+// The program (the first word, or the text of a leading quoted part) and
+// then its arguments, split by the usual quote and backslash rules.
+// Empty when the line holds no program.
+std::vector<Bytes> SplitCommandLine(const Bytes& commandLine);
+
+// Starts the native executable at `path` with `argv` (argv[0] included),
+// in the current directory and environment, every signal at its default
+// and none blocked. The process id, or -1 when exec failed (errno set).
+pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv);
 
 }  // namespace ts::platform
 
