@@ -1,0 +1,179 @@
+#include <unistd.h>
+
+#include <filesystem>
+#include <numeric>
+
+#include "support/scripted.h"
+#include "textscreen/reset.h"
+#include "textscreen/font.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kDejaVu = "/usr/share/fonts/truetype/dejavu";
+
+int SetPixels(const ts::GlyphBitmap& g) { return std::accumulate(g.bits.begin(), g.bits.end(), 0); }
+
+bool RowFull(const ts::GlyphBitmap& g, int y) {
+  for (int x = 0; x < g.width; ++x)
+    if (!g.bits[y * g.width + x]) return false;
+  return true;
+}
+
+// True when one column is set in every row: a vertical line through the cell.
+bool HasFullColumn(const ts::GlyphBitmap& g) {
+  for (int x = 0; x < g.width; ++x) {
+    bool full = true;
+    for (int y = 0; y < g.height; ++y) full = full && g.bits[y * g.width + x];
+    if (full) return true;
+  }
+  return false;
+}
+
+TEST(BuiltinFont, DrawsTheCodePageGlyphs) {
+  ts::ResetFonts();
+  EXPECT_EQ(ts::CellWidth(), 8);
+  EXPECT_EQ(ts::CellHeight(), 16);
+  ts::GlyphSource& font = ts::CurrentFont();
+  for (uint8_t blank : {0, 32, 255}) EXPECT_EQ(SetPixels(font.Glyph(blank)), 0) << int(blank);
+  EXPECT_EQ(SetPixels(font.Glyph(219)), 8 * 16);
+  EXPECT_TRUE(HasFullColumn(font.Glyph(179)));  // box-drawing vertical
+  bool horizontal = false;
+  ts::GlyphBitmap line = font.Glyph(196);
+  for (int y = 0; y < 16; ++y) horizontal = horizontal || RowFull(line, y);
+  EXPECT_TRUE(horizontal);
+  EXPECT_GT(SetPixels(font.Glyph('A')), 0);
+  EXPECT_NE(font.Glyph(1).bits, font.Glyph(2).bits);
+  EXPECT_NE(font.Glyph(130).bits, font.Glyph('e').bits);
+}
+
+// Each test runs in a folder of its own that holds Fonts/ with the faces,
+// so that names are given as the tool gives them: relative, with "/".
+class FontTest : public tst::LayerTest {
+ protected:
+  void SetUp() override {
+    tst::LayerTest::SetUp();
+    previous_ = fs::current_path();
+    dir_ = fs::temp_directory_path() / ("screen_font_" + std::to_string(getpid()));
+    fs::create_directories(dir_ / "Fonts");
+    for (const char* face : {"DejaVuSansMono.ttf", "DejaVuSans.ttf"})
+      fs::copy_file(kDejaVu / face, dir_ / "Fonts" / face, fs::copy_options::overwrite_existing);
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    fs::remove_all(dir_);
+    tst::LayerTest::TearDown();
+  }
+  fs::path previous_, dir_;
+};
+
+TEST_F(FontTest, MonospaceFaceServesTheScreen) {
+  long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", 15, "monospace");
+  ASSERT_EQ(handle, 32);
+  EXPECT_FALSE(ts::ErrorPending());
+  EXPECT_EQ(ts::CellHeight(), 16) << "loading alone does not change the screen's font";
+
+  ts::UseFont(handle);
+  EXPECT_FALSE(ts::ErrorPending());
+  EXPECT_EQ(window.fontChanges, 1);
+  EXPECT_EQ(ts::CellHeight(), 15);
+  EXPECT_GE(ts::CellWidth(), 7);
+  EXPECT_LE(ts::CellWidth(), 10);
+
+  ts::GlyphSource& font = ts::CurrentFont();
+  ts::GlyphBitmap block = font.Glyph(219);
+  EXPECT_EQ(block.width, ts::CellWidth());
+  EXPECT_EQ(block.height, 15);
+  EXPECT_GT(SetPixels(block), block.width * block.height / 2);
+  EXPECT_EQ(SetPixels(font.Glyph(0)), 0);
+  EXPECT_GT(SetPixels(font.Glyph('A')), 0);
+  EXPECT_TRUE(HasFullColumn(font.Glyph(179)));
+
+  EXPECT_EQ(ts::LoadFont("Fonts\\DejaVuSansMono.ttf", 20, "MONOSPACE"), 33);
+}
+
+TEST_F(FontTest, CellHeightIsTheRoundedSize) {
+  struct Case {
+    double size;
+    int height;
+  };
+  for (Case c : {Case{15, 15}, Case{15.5, 16}, Case{16.5, 16}, Case{24.4, 24}}) {
+    SCOPED_TRACE(c.size);
+    long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", c.size, "monospace");
+    ASSERT_GE(handle, 32);
+    ts::UseFont(handle);
+    EXPECT_EQ(ts::CellHeight(), c.height);
+  }
+}
+
+TEST_F(FontTest, SizeBelowOneIsAPointSizeInThousandths) {
+  long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", 0.02, "monospace");
+  ASSERT_GE(handle, 32);
+  ts::UseFont(handle);
+  EXPECT_GT(ts::CellHeight(), 15);  // line height of the 20-point face less 2
+  EXPECT_LT(ts::CellHeight(), 30);
+}
+
+TEST_F(FontTest, MissingFileGivesMinusOneAndUseFontRaises258) {
+  EXPECT_EQ(ts::LoadFont("Fonts/Lucon.ttf", 15, "monospace"), -1);
+  EXPECT_FALSE(ts::ErrorPending());
+  ts::UseFont(-1);
+  EXPECT_EQ(ts::PendingError(), 258u);
+  EXPECT_EQ(ts::CellHeight(), 16);
+}
+
+TEST_F(FontTest, HandlesThatNameNoFont) {
+  for (long handle : {0L, 31L, 32L, 1024L}) {
+    ts::ResetLayer();
+    ts::UseFont(handle);
+    EXPECT_EQ(ts::PendingError(), 258u) << handle;
+  }
+}
+
+TEST_F(FontTest, ProportionalFace) {
+  EXPECT_EQ(ts::LoadFont("Fonts/DejaVuSans.ttf", 15, "monospace"), -1);
+  long handle = ts::LoadFont("Fonts/DejaVuSans.ttf", 15, "");
+  EXPECT_EQ(handle, 32) << "the refused face took no handle";
+  ts::UseFont(handle);
+  EXPECT_EQ(ts::PendingError(), 5u);
+  EXPECT_EQ(ts::CellHeight(), 16);
+}
+
+TEST_F(FontTest, OptionsAndSizes) {
+  struct Case {
+    const char* what;
+    double size;
+    const char* options;
+    long result;  // 1 = a handle
+    uint32_t error;
+  };
+  const Case cases[] = {
+      {"words with blanks and any case", 15, " Bold , monospace ,italic", 1, 0},
+      {"every word once", 15, "bold,italic,underline,dontblend,monospace,unicode", 1, 0},
+      {"unknown word", 15, "monospace,wide", 0, 5},
+      {"word given twice", 15, "monospace,MONOSPACE", 0, 5},
+      {"empty word", 15, "monospace,", 0, 5},
+      {"size too small", 0.0005, "monospace", 0, 5},
+      {"size too large", 1000.5, "monospace", 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ts::ResetLayer();
+    long result = ts::LoadFont("Fonts/DejaVuSansMono.ttf", c.size, c.options);
+    EXPECT_EQ(result >= 32 ? 1 : result, c.result);
+    EXPECT_EQ(ts::PendingError(), c.error);
+  }
+}
+
+TEST_F(FontTest, NothingLoadsOrChangesWhileAnErrorIsPending) {
+  long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", 15, "monospace");
+  ts::RaiseError(53);
+  EXPECT_EQ(ts::LoadFont("Fonts/DejaVuSansMono.ttf", 15, "monospace"), 0);
+  ts::UseFont(handle);
+  EXPECT_EQ(ts::CellHeight(), 16);
+  EXPECT_EQ(ts::PendingError(), 53u);
+}
+
+}  // namespace

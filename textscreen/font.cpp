@@ -1,0 +1,303 @@
+#include "font.h"
+
+#include <SDL_ttf.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "builtin_font_data.h"
+#include "codepage437.h"
+#include "errors.h"
+#include "platform/paths.h"
+#include "reset.h"
+#include "window.h"
+
+namespace ts {
+namespace {
+
+constexpr long kFirstHandle = 32;
+constexpr long kLastHandle = 1023;
+
+// FreeType's library handle is shared by every face: the window thread's
+// rendering and the program thread's opening must not overlap.
+std::mutex ttfLock;
+
+class BuiltinFont : public GlyphSource {
+ public:
+  BuiltinFont() {
+    for (int code = 0; code < 256; ++code) glyphOf_[code] = Find(Cp437ToUnicode(uint8_t(code)));
+  }
+  int CellWidth() const override { return 8; }
+  int CellHeight() const override { return 16; }
+  GlyphBitmap Glyph(uint8_t code) override {
+    GlyphBitmap g{8, 16, std::vector<uint8_t>(8 * 16)};
+    const uint8_t* rows = builtin_font::kGlyphs[glyphOf_[code]];
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 8; ++x) g.bits[y * 8 + x] = (rows[y] >> (7 - x)) & 1;
+    return g;
+  }
+
+ private:
+  // A character the font lacks shows as the font's space.
+  static uint16_t Find(uint32_t unicode) {
+    const auto* first = builtin_font::kUnicode;
+    const auto* last = first + builtin_font::kUnicodeCount;
+    for (uint32_t u : {unicode, uint32_t(' ')}) {
+      auto it = std::lower_bound(first, last, u, [](const builtin_font::UnicodeGlyph& e,
+                                                    uint32_t v) { return e.unicode < v; });
+      if (it != last && it->unicode == u) return it->glyph;
+    }
+    return 0;
+  }
+  std::array<uint16_t, 256> glyphOf_{};
+};
+
+class TrueTypeFont : public GlyphSource {
+ public:
+  TrueTypeFont(TTF_Font* font, int width, int height, bool monospace)
+      : font_(font), width_(width), height_(height), monospace_(monospace) {}
+  ~TrueTypeFont() override {
+    std::lock_guard<std::mutex> lock(ttfLock);
+    TTF_CloseFont(font_);
+  }
+  int CellWidth() const override { return width_; }
+  int CellHeight() const override { return height_; }
+  bool Monospace() const { return monospace_; }
+
+  // The face was opened two pixels taller than the cell; its top row is
+  // left out.
+  GlyphBitmap Glyph(uint8_t code) override {
+    GlyphBitmap g{width_, height_, std::vector<uint8_t>(size_t(width_) * size_t(height_))};
+    Uint16 text[2] = {Uint16(Cp437ToUnicode(code)), 0};
+    std::lock_guard<std::mutex> lock(ttfLock);
+    SDL_Surface* s = TTF_RenderUNICODE_Solid(font_, text, SDL_Color{255, 255, 255, 0});
+    if (!s) return g;
+    if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
+    const int rows = std::min(height_, s->h - 1);
+    const int columns = std::min(width_, s->w);
+    for (int y = 0; y < rows; ++y) {
+      const auto* pixels = static_cast<const uint8_t*>(s->pixels) + (y + 1) * s->pitch;
+      for (int x = 0; x < columns; ++x) g.bits[size_t(y) * width_ + x] = pixels[x] != 0;
+    }
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    SDL_FreeSurface(s);
+    return g;
+  }
+
+ private:
+  TTF_Font* font_;
+  int width_, height_;
+  bool monospace_;
+};
+
+BuiltinFont& Builtin() {
+  static BuiltinFont font;
+  return font;
+}
+
+// Never destroyed: at process end the faces go with the process, and
+// closing them after SDL_ttf has shut down would not be safe.
+std::map<long, std::unique_ptr<TrueTypeFont>>& Loaded() {
+  static auto* fonts = new std::map<long, std::unique_ptr<TrueTypeFont>>;
+  return *fonts;
+}
+
+std::atomic<GlyphSource*> current{nullptr};
+
+void ResetFontState() {
+  current = &Builtin();
+  Loaded().clear();
+}
+
+RoomReset registration(&ResetFontState);
+
+enum Option : unsigned {
+  kBold = 1,
+  kItalic = 2,
+  kUnderline = 4,
+  kDontBlend = 8,
+  kMonospace = 16,
+  kUnicode = 32
+};
+
+// Comma-separated words, blanks around them ignored, any case. False on a
+// word not in the list or one given twice.
+bool ParseOptions(const Bytes& options, unsigned& out) {
+  static const std::pair<const char*, Option> kWords[] = {
+      {"BOLD", kBold},           {"ITALIC", kItalic},       {"UNDERLINE", kUnderline},
+      {"DONTBLEND", kDontBlend}, {"MONOSPACE", kMonospace}, {"UNICODE", kUnicode}};
+  static const char* const kBlanks = " \t";
+  out = 0;
+  if (options.find_first_not_of(kBlanks) == Bytes::npos) return true;
+  size_t start = 0;
+  while (true) {
+    size_t comma = options.find(',', start);
+    Bytes word = options.substr(start, comma == Bytes::npos ? Bytes::npos : comma - start);
+    size_t first = word.find_first_not_of(kBlanks);
+    size_t last = word.find_last_not_of(kBlanks);
+    word = first == Bytes::npos ? "" : UpperAZ(word.substr(first, last - first + 1));
+    unsigned bit = 0;
+    for (const auto& [name, option] : kWords)
+      if (word == name) bit = option;
+    if (bit == 0 || (out & bit)) return false;
+    out |= bit;
+    if (comma == Bytes::npos) return true;
+    start = comma + 1;
+  }
+}
+
+TTF_Font* Open(const std::string& path, long pointSize) {
+  if (pointSize < 1) return nullptr;
+  std::lock_guard<std::mutex> lock(ttfLock);
+  if (!TTF_WasInit() && TTF_Init() != 0) return nullptr;
+  return TTF_OpenFont(path.c_str(), int(pointSize));
+}
+
+void Close(TTF_Font* font) {
+  std::lock_guard<std::mutex> lock(ttfLock);
+  TTF_CloseFont(font);
+}
+
+int LineHeight(TTF_Font* font) {
+  std::lock_guard<std::mutex> lock(ttfLock);
+  return TTF_FontHeight(font);
+}
+
+// Opens the face at the point size whose line height comes nearest to
+// `wanted` pixels.
+TTF_Font* OpenForLineHeight(const std::string& path, long wanted) {
+  TTF_Font* probe = Open(path, 1000);
+  if (!probe) return nullptr;
+  const int h1000 = LineHeight(probe);
+  Close(probe);
+  if (h1000 < 1) return nullptr;
+  long p = long(std::floor(1000.0 / h1000 * double(wanted)));
+  TTF_Font* font = Open(path, p);
+  if (!font) return nullptr;
+  if (LineHeight(font) > wanted && p > 1) {
+    Close(font);
+    if (!(font = Open(path, --p))) return nullptr;
+  }
+  if (LineHeight(font) < wanted) {
+    Close(font);
+    font = Open(path, ++p);
+  }
+  return font;
+}
+
+int SpaceWidth(TTF_Font* font) {
+  Uint16 space[2] = {' ', 0};
+  std::lock_guard<std::mutex> lock(ttfLock);
+  SDL_Surface* s = TTF_RenderUNICODE_Solid(font, space, SDL_Color{255, 255, 255, 0});
+  if (!s) return 0;
+  int w = s->w;
+  SDL_FreeSurface(s);
+  return w;
+}
+
+long FreeHandle() {
+  for (long h = kFirstHandle; h <= kLastHandle; ++h)
+    if (!Loaded().count(h)) return h;
+  return 0;
+}
+
+}  // namespace
+
+long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
+  if (ErrorPending()) return 0;
+  unsigned opts = 0;
+  if (!ParseOptions(options, opts) || !(size >= 0.001)) {
+    RaiseError(5);
+    return 0;
+  }
+  if (size >= 1000.5) return 0;
+
+  Bytes toolPath = fileName;
+  std::replace(toolPath.begin(), toolPath.end(), '/', '\\');
+  platform::NativePath native = platform::ToNative(toolPath);
+  if (native.error != platform::PathError::None) return -1;
+
+  TTF_Font* font = nullptr;
+  int cellHeight = 0;
+  if (size >= 1) {
+    const long wanted = RoundHalfEven(size) + 2;
+    font = OpenForLineHeight(native.path, wanted);
+    cellHeight = int(wanted - 2);
+  } else {
+    font = Open(native.path, long(std::floor(size * 1000)));
+    if (font) cellHeight = LineHeight(font) - 2;
+  }
+  if (!font) return -1;
+  if (cellHeight < 1) {
+    Close(font);
+    return 0;
+  }
+
+  int cellWidth = 0;
+  if (opts & kMonospace) {
+    bool fixed;
+    {
+      std::lock_guard<std::mutex> lock(ttfLock);
+      fixed = TTF_FontFaceIsFixedWidth(font) != 0;
+    }
+    if (fixed) cellWidth = SpaceWidth(font);
+    if (cellWidth < 1) {
+      Close(font);
+      return -1;
+    }
+  }
+
+  const long handle = FreeHandle();
+  if (handle == 0) {
+    Close(font);
+    return 0;
+  }
+  int style = TTF_STYLE_NORMAL;
+  if (opts & kBold) style |= TTF_STYLE_BOLD;
+  if (opts & kItalic) style |= TTF_STYLE_ITALIC;
+  if (opts & kUnderline) style |= TTF_STYLE_UNDERLINE;
+  {
+    std::lock_guard<std::mutex> lock(ttfLock);
+    TTF_SetFontStyle(font, style);
+  }
+  Loaded()[handle] =
+      std::make_unique<TrueTypeFont>(font, cellWidth, cellHeight, (opts & kMonospace) != 0);
+  return handle;
+}
+
+void UseFont(long handle) {
+  if (ErrorPending()) return;
+  auto it = Loaded().find(handle);
+  if (it == Loaded().end()) {
+    RaiseError(258);
+    return;
+  }
+  if (!it->second->Monospace()) {
+    RaiseError(5);
+    return;
+  }
+  Window().BetweenRedraws(
+      [](void* font) {
+        current = static_cast<GlyphSource*>(font);
+        Window().FontChanged();
+      },
+      it->second.get());
+}
+
+GlyphSource& CurrentFont() {
+  GlyphSource* font = current.load();
+  return font ? *font : Builtin();
+}
+
+int CellWidth() { return CurrentFont().CellWidth(); }
+int CellHeight() { return CurrentFont().CellHeight(); }
+
+void ResetFonts() { ResetFontState(); }
+
+}  // namespace ts

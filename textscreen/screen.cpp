@@ -1,0 +1,234 @@
+#include "screen.h"
+
+#include <mutex>
+
+#include "clock.h"
+#include "errors.h"
+#include "reset.h"
+#include "window.h"
+
+namespace ts {
+namespace {
+
+constexpr std::array<uint32_t, 16> kStartPalette = {
+    0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA, 0xAA5500, 0xAAAAAA,
+    0x555555, 0x5555FF, 0x55FF55, 0x55FFFF, 0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF};
+
+constexpr int kLastScrollRow = 24;
+
+ScreenState screen;
+// The window thread copies the screen under this lock, so that a snapshot
+// never holds a row half scrolled.
+std::mutex screenLock;
+
+void ResetScreenState() {
+  std::lock_guard<std::mutex> lock(screenLock);
+  screen = ScreenState{};
+  screen.palette = kStartPalette;
+}
+
+RoomReset registration(&ResetScreenState);
+
+bool OutOfRange(long v, long low, long high) { return v < low || v > high; }
+
+uint8_t CurrentAttribute(const ScreenState& s) {
+  int blink = s.fg >= 16 ? 0x80 : 0;
+  return uint8_t(blink | (s.bg & 7) << 4 | (s.fg & 15));
+}
+
+void BlankRow(ScreenState& s, int row) {
+  for (Cell& c : s.cells[row - 1]) c = Cell{' ', CurrentAttribute(s)};
+}
+
+// Row 25 lies below the scrolling area: a new line from row 24 or 25
+// scrolls rows 1 to 24 and lands on row 24.
+void NewLine(ScreenState& s) {
+  s.column = 1;
+  ++s.row;
+  if (s.row > kLastScrollRow) {
+    for (int r = 1; r < kLastScrollRow; ++r) s.cells[r - 1] = s.cells[r];
+    BlankRow(s, kLastScrollRow);
+    s.row = kLastScrollRow;
+  }
+}
+
+// Puts one byte into the cell under the cursor; true when that took a new
+// line.
+bool PutByte(ScreenState& s, uint8_t byte, bool holdAtEnd) {
+  s.cells[s.row - 1][s.column - 1] = Cell{byte, CurrentAttribute(s)};
+  if (++s.column <= kColumns) return false;
+  if (holdAtEnd) {
+    s.column = kColumns;
+    s.held = true;
+    return false;
+  }
+  NewLine(s);
+  return true;
+}
+
+void MoveRight(ScreenState& s) {
+  if (s.column < kColumns) {
+    ++s.column;
+  } else if (s.row < kRows) {
+    s.column = 1;
+    ++s.row;
+  }
+}
+
+void MoveLeft(ScreenState& s) {
+  if (s.column > 1) {
+    --s.column;
+  } else if (s.row > 1) {
+    s.column = kColumns;
+    --s.row;
+  }
+}
+
+}  // namespace
+
+ScreenState SnapshotScreen() {
+  std::lock_guard<std::mutex> lock(screenLock);
+  return screen;
+}
+
+ScreenState& Screen() { return screen; }
+
+void LocateGiven(unsigned given, long row, long column, long visible, long startLine,
+                 long stopLine) {
+  if (ErrorPending()) return;
+  // The 50-row screen is not offered, so a row beyond 25 is refused too.
+  bool bad = ((given & kGivenRow) && OutOfRange(row, 1, kRows)) ||
+             ((given & kGivenColumn) && OutOfRange(column, 1, kColumns)) ||
+             ((given & kGivenVisible) && OutOfRange(visible, 0, 1)) ||
+             ((given & kGivenStartLine) && OutOfRange(startLine, 0, 31)) ||
+             ((given & kGivenStopLine) && OutOfRange(stopLine, 0, 31));
+  if (bad) {
+    RaiseError(5);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(screenLock);
+  if (given & kGivenRow) screen.row = int(row);
+  if (given & kGivenColumn) screen.column = int(column);
+  if (given & (kGivenRow | kGivenColumn)) screen.held = false;
+  if (given & kGivenVisible) screen.cursorVisible = visible == 1;
+  if (given & kGivenStartLine) screen.startLine = int(startLine);
+  if (given & kGivenStopLine) screen.stopLine = int(stopLine);
+}
+
+void Locate(long row, long column) { LocateGiven(kGivenRow | kGivenColumn, row, column, 0, 0, 0); }
+
+void Locate(long row, long column, long visible) {
+  LocateGiven(kGivenRow | kGivenColumn | kGivenVisible, row, column, visible, 0, 0);
+}
+
+void Locate(long row, long column, long visible, long startLine, long stopLine) {
+  LocateGiven(kGivenRow | kGivenColumn | kGivenVisible | kGivenStartLine | kGivenStopLine, row,
+              column, visible, startLine, stopLine);
+}
+
+void SetColorGiven(unsigned given, long foreground, long background) {
+  if (ErrorPending()) return;
+  if (((given & 1) && OutOfRange(foreground, 0, 31)) ||
+      ((given & 2) && OutOfRange(background, 0, 15))) {
+    RaiseError(5);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(screenLock);
+  if (given & 1) screen.fg = int(foreground);
+  if (given & 2) screen.bg = int(background % 8);
+}
+
+void SetColor(long foreground, long background) { SetColorGiven(3, foreground, background); }
+void SetColor(long foreground) { SetColorGiven(1, foreground, 0); }
+
+uint32_t EgaColour(int n) {
+  uint32_t r = (n & 4 ? 0xAA : 0) + (n & 32 ? 0x55 : 0);
+  uint32_t g = (n & 2 ? 0xAA : 0) + (n & 16 ? 0x55 : 0);
+  uint32_t b = (n & 1 ? 0xAA : 0) + (n & 8 ? 0x55 : 0);
+  return r << 16 | g << 8 | b;
+}
+
+void SetPalette(long attribute, long egaColour) {
+  if (ErrorPending()) return;
+  if (OutOfRange(attribute, 0, 15) || OutOfRange(egaColour, 0, 63)) {
+    RaiseError(5);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(screenLock);
+  screen.palette[attribute] = EgaColour(int(egaColour));
+}
+
+void PrintText(const Bytes& text, bool lineEnd) {
+  if (ErrorPending()) return;
+  std::unique_lock<std::mutex> lock(screenLock);
+  ScreenState& s = screen;
+  const long length = long(text.size());
+
+  if (!s.held && s.column != 1 && s.column + length - 1 > kColumns) NewLine(s);
+  if (s.held && (length > 0 || lineEnd)) {
+    s.held = false;
+    if (length > 0) NewLine(s);
+  }
+
+  bool lastTookNewLine = false;
+  for (long i = 0; i < length; ++i) {
+    const uint8_t byte = uint8_t(text[size_t(i)]);
+    const bool holdAtEnd = i == length - 1 && !lineEnd;
+    lastTookNewLine = false;
+    switch (byte) {
+      case 7:
+        // The window thread must go on drawing while the beep sounds.
+        lock.unlock();
+        Window().Beep(783.99, 200);
+        Clock().SleepMs(250);
+        lock.lock();
+        break;
+      case 9:
+        do {
+          lastTookNewLine = PutByte(s, ' ', holdAtEnd);
+        } while (!s.held && (s.column - 1) % 8 != 0);
+        break;
+      case 10:
+      case 13:
+        NewLine(s);
+        lastTookNewLine = true;
+        break;
+      case 11:
+        s.row = 1;
+        s.column = 1;
+        break;
+      case 12:
+        for (int r = 1; r <= kRows; ++r) BlankRow(s, r);
+        s.row = 1;
+        s.column = 1;
+        break;
+      case 28:
+        MoveRight(s);
+        break;
+      case 29:
+        MoveLeft(s);
+        break;
+      case 30:
+        if (s.row > 1) s.row = s.row > kLastScrollRow ? kLastScrollRow : s.row - 1;
+        break;
+      case 31:
+        if (s.row < kLastScrollRow) ++s.row;
+        break;
+      default:
+        lastTookNewLine = PutByte(s, byte, holdAtEnd);
+        break;
+    }
+  }
+  if (lineEnd && !lastTookNewLine) NewLine(s);
+}
+
+int CursorRow() {
+  if (screen.held) return screen.row < kLastScrollRow ? screen.row + 1 : kLastScrollRow;
+  return screen.row;
+}
+
+int CursorColumn() { return screen.held ? 1 : screen.column; }
+
+void ResetScreen() { ResetScreenState(); }
+
+}  // namespace ts

@@ -1,0 +1,88 @@
+#include "window.h"
+
+#include <atomic>
+#include <climits>
+
+#include "clock.h"
+#include "errors.h"
+#include "reset.h"
+
+namespace ts {
+namespace {
+
+// Stands in until a back end is installed: the layer's own state still
+// changes, nothing is shown.
+class NoWindow : public WindowPort {
+ public:
+  void SetCaption(const Bytes&) override {}
+  void SetVisible(bool) override {}
+  void MoveTo(int, int) override {}
+  void Centre() override {}
+  void ShowPointer() override {}
+  void FontChanged() override {}
+  void BetweenRedraws(void (*change)(void*), void* arg) override { change(arg); }
+  void HiddenCommand(bool) override {}
+  void Beep(double, int) override {}
+};
+
+NoWindow noWindow;
+std::atomic<WindowPort*> port{&noWindow};
+WindowState state;
+
+void ResetWindow() { state = WindowState{}; }
+
+RoomReset registration(&ResetWindow);
+
+int DesktopPixel(double v) {
+  if (!(v > INT_MIN)) return INT_MIN;
+  if (!(v < INT_MAX)) return INT_MAX;
+  return int(RoundHalfEven(v));
+}
+
+}  // namespace
+
+WindowPort& Window() { return *port.load(); }
+
+void InstallWindow(WindowPort* p) { port = p ? p : &noWindow; }
+
+WindowState& WindowInfo() { return state; }
+
+void SetTitle(const Bytes& text) {
+  if (ErrorPending()) return;
+  state.caption = text;
+  Window().SetCaption(text);
+}
+
+void ScreenHide() {
+  state.visible = false;
+  Window().SetVisible(false);
+}
+
+void ScreenShow() {
+  state.visible = true;
+  Window().SetVisible(true);
+}
+
+void ScreenMove(double x, double y, long form) {
+  if (ErrorPending()) return;
+  if (form == 2) {
+    Clock().SleepMs(100);
+    state.x = DesktopPixel(x);
+    state.y = DesktopPixel(y);
+    state.moved = true;
+    Window().MoveTo(state.x, state.y);
+  } else if (form == 1) {
+    Window().Centre();
+  } else {
+    RaiseError(5);
+  }
+}
+
+void ShowMousePointer() {
+  state.pointerShown = true;
+  Window().ShowPointer();
+}
+
+void ResetWindowState() { ResetWindow(); }
+
+}  // namespace ts
