@@ -1,0 +1,219 @@
+#include "clock.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "errors.h"
+#include "keyboard.h"
+#include "reset.h"
+
+namespace ts {
+
+namespace {
+
+const auto gLayerStart = std::chrono::steady_clock::now();
+
+class SystemClock : public ClockSource {
+ public:
+  uint32_t Ticks() override {
+    auto since = std::chrono::steady_clock::now() - gLayerStart;
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+  }
+
+  bool Now(LocalTime& out) override {
+    timespec now{};
+    if (clock_gettime(CLOCK_REALTIME, &now) != 0) return false;
+    tm local{};
+    if (localtime_r(&now.tv_sec, &local) == nullptr) return false;
+    out = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+           local.tm_min,         local.tm_sec,     int(now.tv_nsec / 1000000)};
+    return true;
+  }
+
+  void SleepMs(uint32_t ms) override {
+    timespec want{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+    timespec left{};
+    while (nanosleep(&want, &left) != 0 && errno == EINTR) want = left;
+  }
+
+  void Yield() override { sched_yield(); }
+};
+
+std::atomic<ClockSource*> gInstalled{nullptr};
+
+constexpr uint32_t kDayMs = 86400000;
+// 18.2 counts a second over a whole day.
+constexpr long kDayCounts = 1572480;
+
+// The time of day at a known tick count; taken on first use of a clock.
+struct ClockBase {
+  bool taken = false;
+  uint32_t ticks = 0;
+  uint32_t dayMs = 0;
+};
+ClockBase gBase;
+
+// Shared by every LimitRate call; 0 means no pass seen yet.
+double gRateMark = 0;
+
+void TakeBase(ClockSource& clock) {
+  LocalTime now{};
+  gBase.taken = true;
+  gBase.dayMs = 0;
+  if (clock.Now(now))
+    gBase.dayMs = uint32_t(((now.hour * 60 + now.minute) * 60 + now.second) * 1000 +
+                           now.millisecond) % kDayMs;
+  gBase.ticks = clock.Ticks();
+}
+
+bool ReadNow(LocalTime& now) { return Clock().Now(now); }
+
+Bytes FormatTime(const LocalTime& t) {
+  char s[32];
+  std::snprintf(s, sizeof s, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+  return s;
+}
+
+}  // namespace
+
+ClockSource& RealClock() {
+  static SystemClock clock;
+  return clock;
+}
+
+ClockSource& Clock() {
+  ClockSource* c = gInstalled.load();
+  return c ? *c : RealClock();
+}
+
+void InstallClock(ClockSource* clock) {
+  gInstalled.store(clock);
+  // Tick counts of different clocks do not compare.
+  gBase = ClockBase{};
+  gRateMark = 0;
+}
+
+Bytes TimeOfDay() {
+  LocalTime now{};
+  if (!ReadNow(now)) {
+    RaiseError(5);
+    return "";
+  }
+  return FormatTime(now);
+}
+
+Bytes TodayText() {
+  LocalTime now{};
+  if (!ReadNow(now)) {
+    RaiseError(5);
+    return "";
+  }
+  char s[32];
+  std::snprintf(s, sizeof s, "%02d-%02d-%04d", now.month, now.day, now.year);
+  return s;
+}
+
+bool TryTimeOfDay(Bytes& out) {
+  LocalTime now{};
+  if (!ReadNow(now)) {
+    out.clear();
+    return false;
+  }
+  out = FormatTime(now);
+  return true;
+}
+
+double SecondsSinceMidnight() {
+  if (ErrorPending()) return 0;
+  ClockSource& clock = Clock();
+  if (!gBase.taken) TakeBase(clock);
+  uint32_t since = clock.Ticks() - gBase.ticks;
+  uint64_t ms = (uint64_t(gBase.dayMs) + since) % kDayMs;
+  long k = RoundHalfEven(ms / 1000.0 * 18.2) % kDayCounts;
+  return static_cast<float>(k / 18.2);
+}
+
+void LimitRate(double rate) {
+  if (ErrorPending()) return;
+  // Below one pass a minute the period would pass 60,000 ms.
+  if (!(rate > 0) || rate < 1.0 / 60) {
+    RaiseError(5);
+    return;
+  }
+  ClockSource& clock = Clock();
+  double period = 1000.0 / rate;
+  double now = clock.Ticks();
+  if (gRateMark == 0 || gRateMark > now) {
+    gRateMark = now;
+    return;
+  }
+  double elapsed = now - gRateMark;
+  if (elapsed < period) {
+    clock.SleepMs(static_cast<uint32_t>(period - elapsed + 1));
+    gRateMark += period;
+  } else if (elapsed <= period + 16) {
+    gRateMark += period;
+  } else {
+    gRateMark = now;
+  }
+}
+
+void SleepOrKey(long seconds) {
+  if (ErrorPending()) return;
+  ClockSource& clock = Clock();
+  ClearKeyPressFlag();
+  if (seconds < 1) {
+    while (!KeyPressFlag() && !EndRequested()) clock.SleepMs(32);
+    return;
+  }
+  constexpr uint64_t kLastEnd = 4294966296ULL;
+  uint64_t now = clock.Ticks();
+  if (uint64_t(seconds) > kLastEnd / 1000 || now + uint64_t(seconds) * 1000 >= kLastEnd) {
+    RaiseError(6);
+    return;
+  }
+  uint64_t end = now + uint64_t(seconds) * 1000;
+  for (;;) {
+    if (KeyPressFlag() || EndRequested()) return;
+    now = clock.Ticks();
+    if (now >= end) return;
+    // The last stretch is spun out so the wait ends on its millisecond.
+    if (end - now > 64) clock.SleepMs(32);
+  }
+}
+
+void Delay(double seconds) {
+  if (ErrorPending()) return;
+  if (!(seconds >= 0) || seconds > 2147483.647) {
+    RaiseError(5);
+    return;
+  }
+  // Callers keep single-precision values: 0.7 arrives as 0.69999998, so the
+  // count is taken to the microsecond before the fraction of a millisecond
+  // is dropped.
+  uint32_t left = static_cast<uint32_t>(std::llround(seconds * 1e6) / 1000);
+  ClockSource& clock = Clock();
+  // In slices, so that the end of the program is not held up.
+  while (left > 0 && !EndRequested()) {
+    uint32_t slice = std::min<uint32_t>(left, 100);
+    clock.SleepMs(slice);
+    left -= slice;
+  }
+}
+
+void ResetClockState() {
+  gBase = ClockBase{};
+  gRateMark = 0;
+}
+
+static RoomReset reg(&ResetClockState);
+
+}  // namespace ts
