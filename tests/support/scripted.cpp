@@ -1,5 +1,10 @@
 #include "scripted.h"
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+
 #include "textscreen/font.h"
 #include "textscreen/reset.h"
 
@@ -130,5 +135,19 @@ std::string RowText(int row, int fromColumn, int toColumn) {
 int Fg(int row, int column) { return ts::Screen().cells[row - 1][column - 1].attr & 15; }
 int Bg(int row, int column) { return (ts::Screen().cells[row - 1][column - 1].attr >> 4) & 7; }
 uint8_t Ch(int row, int column) { return ts::Screen().cells[row - 1][column - 1].ch; }
+
+ScratchFolder::ScratchFolder(const std::string& prefix) {
+  std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder");
+  path_ = pattern;
+  previous_ = std::filesystem::current_path();
+  std::filesystem::current_path(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::current_path(previous_, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
 
 }  // namespace tst

@@ -117,4 +117,18 @@ int Fg(int row, int column);  // foreground 0..15
 int Bg(int row, int column);  // background 0..7
 uint8_t Ch(int row, int column);
 
+// A fresh folder under /tmp, made the current directory while it lives;
+// then the previous directory comes back and the folder goes.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& prefix);
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_, previous_;
+};
+
 }  // namespace tst

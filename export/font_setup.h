@@ -1,0 +1,21 @@
+// The font and the window position, read once at start-up.
+#pragma once
+#include "textscreen/bytes.h"
+
+namespace logship {
+
+using ts::Bytes;
+
+// Shows the pointer, loads "Fonts\" + the name in inifiles\fontkeus.ini
+// (default Lucon.ttf) at the size in inifiles\Fontnr.ini (at least 15,
+// default 15), makes it the screen's font and moves the window to the x
+// and y in Fontnr.ini (default 10, 10).
+void SetupFont();
+
+// The number that a text spells: blanks and tabs count for nothing
+// wherever they stand; a sign, digits with at most one decimal point and
+// an exponent (D or E), or "&H" with hexadecimal or "&O" with octal
+// digits; the first byte that cannot go on ends it; no digit gives 0.
+float NumberFromText(const Bytes& text);
+
+}  // namespace logship

@@ -1,0 +1,258 @@
+// The copy of the data file: both passes, the buffers, the errors and
+// where they are delivered.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "export/copy_file.h"
+#include "export/globals.h"
+#include "support/scripted.h"
+#include "textscreen/errors.h"
+#include "textscreen/files.h"
+#include "textscreen/platform/paths.h"
+#include "textscreen/program.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using logship::CopyFile;
+using logship::G;
+
+constexpr uint32_t kExportHandlerStep = 307;
+
+std::string Pattern(std::size_t n) {
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) s += char((i * 7 + 3) % 256);  // zero bytes among them
+  return s;
+}
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CopyTest : public tst::LayerTest {
+ protected:
+  void SetUp() override {
+    tst::LayerTest::SetUp();
+    scratch = std::make_unique<tst::ScratchFolder>("logship-copy");
+    dir = scratch->path();
+    logship::ResetGlobals();
+  }
+  void TearDown() override {
+    ts::CloseAllFiles();
+    scratch.reset();
+    unsetenv("LOGSHIP_DRIVES");
+    ts::platform::ReloadDrives();
+    tst::LayerTest::TearDown();
+  }
+
+  void MapDrive(const std::string& mapping) {
+    setenv("LOGSHIP_DRIVES", mapping.c_str(), 1);
+    ts::platform::ReloadDrives();
+  }
+
+  // Runs the copy with ExportHandler armed; the error that entered it, or 0.
+  uint32_t CopyUnderHandler(const std::string& source, const std::string& destination) {
+    ts::SetHandlerFirstSteps(51, kExportHandlerStep, 194, 342);
+    ts::ArmHandler(2);
+    try {
+      CopyFile(source, destination);
+    } catch (const ts::HandlerEntry& entry) {
+      EXPECT_EQ(entry.firstStep, kExportHandlerStep);
+      return ts::CurrentErrorNumber();
+    }
+    return 0;
+  }
+
+  // True when number n is free (opening it raises nothing).
+  bool NumberFree(long n) {
+    ts::OpenNumberedFile("probe.tmp", ts::FileMode::Random, n, 1);
+    bool free = !ts::ErrorPending();
+    ts::CloseNumberedFile(n);
+    if (!free) ts::EndStep(1);  // answered by the box
+    return free;
+  }
+
+  std::unique_ptr<tst::ScratchFolder> scratch;
+  fs::path dir;
+};
+
+class CopySizes : public CopyTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(CopySizes, DestinationHoldsTheSourceExactly) {
+  const std::string data = Pattern(GetParam());
+  WriteFile("DATA.CBR", data);
+  CopyFile("DATA.CBR", "OUT.CBR");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(ReadFile("OUT.CBR"), data);
+  EXPECT_EQ(ReadFile("DATA.CBR"), data);
+  EXPECT_TRUE(NumberFree(11));
+  EXPECT_TRUE(NumberFree(12));
+}
+
+// No record, a rest only, one record only, records and a rest.
+INSTANTIATE_TEST_SUITE_P(Lengths, CopySizes, ::testing::Values(0, 1, 99, 100, 101, 250, 1000));
+
+TEST_F(CopyTest, BuffersKeepTheLastRecordAndTheLastByte) {
+  const std::string data = Pattern(250);
+  WriteFile("DATA.CBR", data);
+  CopyFile("DATA.CBR", "OUT.CBR");
+  EXPECT_EQ(G().recordBuffer, data.substr(100, 100));
+  EXPECT_EQ(G().byteBuffer, data.substr(249, 1));
+}
+
+TEST_F(CopyTest, BuffersUntouchedWithoutRecordsOrRest) {
+  WriteFile("DATA.CBR", "");
+  CopyFile("DATA.CBR", "OUT.CBR");
+  EXPECT_EQ(G().recordBuffer, std::string(100, '\0'));
+  EXPECT_EQ(G().byteBuffer, std::string(1, '\0'));
+}
+
+TEST_F(CopyTest, ExistingDestinationEndsAsLongAsTheSource) {
+  struct Old {
+    std::size_t source, destination;
+  };
+  for (Old o : {Old{250, 400}, Old{250, 50}, Old{0, 30}, Old{100, 100}}) {
+    const std::string data = Pattern(o.source);
+    WriteFile("DATA.CBR", data);
+    WriteFile("OUT.CBR", std::string(o.destination, 'x'));
+    CopyFile("DATA.CBR", "OUT.CBR");
+    EXPECT_EQ(ReadFile("OUT.CBR"), data) << o.source << " over " << o.destination;
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(CopyTest, DestinationNameMatchedWithoutRegardToCase) {
+  WriteFile("DATA.CBR", Pattern(120));
+  WriteFile("out.cbr", std::string(300, 'x'));
+  CopyFile("DATA.CBR", "OUT.CBR");
+  EXPECT_EQ(ReadFile("out.cbr"), Pattern(120));
+}
+
+TEST_F(CopyTest, MissingSourceIsFileNotFoundAndCreatesNothing) {
+  fs::create_directory("FOLDER.CBR");
+  for (const char* source : {"GONE.CBR", "FOLDER.CBR"}) {
+    EXPECT_EQ(CopyUnderHandler(source, "OUT.CBR"), 53u) << source;
+    EXPECT_FALSE(fs::exists("OUT.CBR"));
+    EXPECT_TRUE(NumberFree(11));
+    EXPECT_TRUE(NumberFree(12));
+    ts::ResetState();
+  }
+  EXPECT_FALSE(fs::exists("GONE.CBR"));
+}
+
+TEST_F(CopyTest, MissingSourceWithoutHandlerShowsStep533) {
+  answers.push_back(ts::platform::BoxAnswer::No);
+  EXPECT_TRUE(RunProgram([] { CopyFile("GONE.CBR", "OUT.CBR"); }));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Unhandled Error #53");
+  EXPECT_EQ(boxes[0].text, "Line:533\nFile not found\nContinue?");
+  EXPECT_FALSE(fs::exists("GONE.CBR"));
+  EXPECT_FALSE(fs::exists("OUT.CBR"));
+}
+
+TEST_F(CopyTest, SourceOf2GiBIsRefusedBeforeAnythingOpens) {
+  {
+    int fd = ::open("BIG.CBR", O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(1) << 31), 0);  // sparse: costs no disk
+    ::close(fd);
+  }
+  EXPECT_EQ(CopyUnderHandler("BIG.CBR", "OUT.CBR"), 6u);
+  EXPECT_FALSE(fs::exists("OUT.CBR"));
+  EXPECT_TRUE(NumberFree(11));
+  EXPECT_EQ(fs::file_size("BIG.CBR"), uintmax_t(1) << 31);
+
+  ts::ResetState();
+  answers.push_back(ts::platform::BoxAnswer::No);
+  EXPECT_TRUE(RunProgram([] { CopyFile("BIG.CBR", "OUT.CBR"); }));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Line:534\nOverflow\nContinue?");
+}
+
+TEST_F(CopyTest, DriveNotReadyIsDeviceUnavailableAtStep535) {
+  WriteFile("DATA.CBR", Pattern(250));
+  MapDrive("Q=" + (dir / "no-such-stick").string());
+  EXPECT_EQ(CopyUnderHandler("DATA.CBR", "Q:\\OUT.CBR"), 68u);
+  EXPECT_TRUE(NumberFree(11));
+  EXPECT_TRUE(NumberFree(12));
+
+  ts::ResetState();
+  answers.push_back(ts::platform::BoxAnswer::No);
+  EXPECT_TRUE(RunProgram([] { CopyFile("DATA.CBR", "Q:\\OUT.CBR"); }));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Line:535\nDevice unavailable\nContinue?");
+}
+
+TEST_F(CopyTest, CopyToAMappedDrive) {
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  WriteFile("DATA.CBR", Pattern(321));
+  CopyFile("DATA.CBR", "E:\\EXPORT.CBR");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(ReadFile(dir / "stick" / "EXPORT.CBR"), Pattern(321));
+}
+
+// A file that opens for reading only, even for root: a read-only entry of
+// /proc/sys stands in for an existing file on a write-protected medium.
+const char* kReadOnlyFolder = "/proc/sys/kernel";
+const char* kReadOnlyFile = "/proc/sys/kernel/osrelease";
+
+bool ReadOnlyStandInWorks() {
+  int w = ::open(kReadOnlyFile, O_WRONLY);
+  if (w >= 0) {
+    ::close(w);
+    return false;
+  }
+  int r = ::open(kReadOnlyFile, O_RDONLY);
+  if (r < 0) return false;
+  ::close(r);
+  return true;
+}
+
+class ReadOnlyCopyTest : public CopyTest {
+ protected:
+  void SetUp() override {
+    CopyTest::SetUp();
+    if (!ReadOnlyStandInWorks()) GTEST_SKIP() << kReadOnlyFile << " is writable here";
+    MapDrive(std::string("P=") + kReadOnlyFolder);
+  }
+};
+
+TEST_F(ReadOnlyCopyTest, DestinationFailsAtTheFirstWrite) {
+  const std::string before = ReadFile(kReadOnlyFile);
+  WriteFile("DATA.CBR", Pattern(250));
+  EXPECT_EQ(CopyUnderHandler("DATA.CBR", "P:\\osrelease"), 75u);
+  // Abandoned at step 545: both files stay open until ResetState.
+  EXPECT_FALSE(NumberFree(11));
+  EXPECT_FALSE(NumberFree(12));
+  EXPECT_EQ(ReadFile(kReadOnlyFile), before);
+  ts::ResetState();
+  EXPECT_TRUE(NumberFree(11));
+
+  boxes.clear();
+  answers.push_back(ts::platform::BoxAnswer::No);
+  EXPECT_TRUE(RunProgram([] { CopyFile("DATA.CBR", "P:\\osrelease"); }));
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0].text, "Line:545\nPath/File access error\nContinue?");
+}
+
+TEST_F(ReadOnlyCopyTest, EmptySourceTriesNoWrite) {
+  WriteFile("DATA.CBR", "");
+  EXPECT_EQ(CopyUnderHandler("DATA.CBR", "P:\\osrelease"), 0u);
+}
+
+}  // namespace
