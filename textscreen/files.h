@@ -23,7 +23,8 @@ int64_t FileLength(long number);  // works while an error is pending
 int FileExists(const Bytes& name);  // -1 or 0, never an error
 void DeleteMatching(const Bytes& pattern);
 void ChangeDirectory(const Bytes& path);
-// Without raising: false when the directory cannot be made current.
+// Without raising: false when the directory cannot be made current (and
+// while an error is pending).
 bool TryChangeDirectory(const Bytes& path);
 void RunHidden(const Bytes& command);
 
@@ -38,6 +39,7 @@ int64_t NamedFileLength(const Bytes& name);
 // longer than that is not touched. A failure gives 75.
 void ShortenFile(const Bytes& name, int64_t length);
 
-void ResetFiles();  // closes all files, forgets the interpreter check
+// Closes all files, forgets the interpreter check and any interpreter path.
+void ResetFiles();
 
 }  // namespace ts

@@ -1,0 +1,119 @@
+// The drive table, tool-form paths to native ones, and back.
+#include "files/fixture.h"
+
+namespace {
+
+using ts::platform::PathError;
+using ts::platform::ToNative;
+using tst::FilesTest;
+
+TEST(DriveTable, MountPointsUnderTheRemovableFolders) {
+  std::string mounts =
+      "/dev/sda1 / ext4 rw 0 0\n"
+      "/dev/sdc1 /run/media/op/B vfat rw 0 0\n"
+      "/dev/sdb1 /media/op/MY\\040STICK vfat rw 0 0\n"
+      "tmpfs /media tmpfs rw 0 0\n"
+      "/dev/sdd1 /mnt/card vfat rw 0 0\n"
+      "/dev/sdd1 /mnt/card vfat rw 0 0\n"
+      "/dev/sde1 /mediax/z vfat rw 0 0\n"
+      "/dev/sdf1 /home/op/mnt/x ext4 rw 0 0\n";
+  EXPECT_EQ(ts::platform::RemovableMountPoints(mounts),
+            (std::vector<std::string>{"/media/op/MY STICK", "/mnt/card", "/run/media/op/B"}));
+}
+
+TEST_F(FilesTest, DrivesFromTheVariable) {
+  Drives(("c=/;E=" + dir + "/stick/;bad;Z=relative;;x=/opt").c_str());
+  EXPECT_EQ(ts::platform::DriveRoot('C'), "/");
+  EXPECT_EQ(ts::platform::DriveRoot('e'), dir + "/stick");
+  EXPECT_EQ(ts::platform::DriveRoot('X'), "/opt");
+  for (char unmapped : {'A', 'B', 'D', 'Z', '1'}) EXPECT_EQ(ts::platform::DriveRoot(unmapped), std::nullopt) << unmapped;
+
+  Drives("");
+  for (char letter = 'A'; letter <= 'Z'; ++letter) EXPECT_EQ(ts::platform::DriveRoot(letter), std::nullopt);
+
+  Drives(nullptr);
+  EXPECT_EQ(ts::platform::DriveRoot('C'), "/");
+  EXPECT_EQ(ts::platform::DriveRoot('A'), std::nullopt);
+  EXPECT_EQ(ts::platform::DriveRoot('B'), std::nullopt);
+}
+
+TEST_F(FilesTest, ToolPathsBecomeNativePaths) {
+  Write("Sub/Direct.TMP", "");
+  Write("stick/Data/LOG.cbr", "");
+  Folder("stick/other");
+  Drives(("C=/;E=" + In("stick") + ";F=" + In("gone")).c_str());
+  struct {
+    const char* tool;
+    std::string native;
+  } cases[] = {
+      {"sub\\direct.tmp", "Sub/Direct.TMP"},
+      {"SUB/NEW.TXT", "Sub/NEW.TXT"},
+      {"missing\\Sub", "missing/Sub"},
+      {"", "."},
+      {".\\a\\..\\sub", "Sub"},
+      {"..\\x", "../x"},
+      {"E:\\", In("stick")},
+      {"e:\\data\\log.CBR", In("stick/Data/LOG.cbr")},
+      {"E:\\..\\..\\data", In("stick/Data")},
+      {"E:data", In("stick/Data")},
+      {"\\tmp", "/tmp"},
+      {"C:\\TMP", "/tmp"},
+  };
+  for (const auto& c : cases) {
+    ts::platform::NativePath n = ToNative(c.tool);
+    EXPECT_EQ(n.path, c.native) << c.tool;
+    EXPECT_EQ(n.error, PathError::None) << c.tool;
+  }
+  EXPECT_EQ(ToNative("Q:\\x").error, PathError::NoDrive);
+  EXPECT_EQ(ToNative("F:\\x").error, PathError::NotReady);
+
+  // On drive E, a leading separator starts at E's root and "E:name" at
+  // the current directory.
+  ASSERT_EQ(chdir(In("stick/other").c_str()), 0);
+  EXPECT_EQ(ToNative("\\data").path, In("stick/Data"));
+  EXPECT_EQ(ToNative("E:x").path, In("stick/other/x"));
+  EXPECT_EQ(ToNative("E:..\\data").path, In("stick/Data"));
+
+  // No mapped drive holds the current directory: the native root.
+  Drives(("E=" + In("stick")).c_str());
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  EXPECT_EQ(ToNative("\\tmp").path, "/tmp");
+}
+
+TEST_F(FilesTest, CurrentDirectoryInTheToolsForm) {
+  Folder("stick/Sub");
+  auto backslashed = [](std::string s) {
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+  };
+  Drives(("C=/;E=" + In("stick")).c_str());
+  EXPECT_EQ(ts::platform::CurrentDirectoryToolForm(), "C:" + backslashed(dir));
+  ASSERT_EQ(chdir(In("stick").c_str()), 0);
+  EXPECT_EQ(ts::platform::CurrentDirectoryToolForm(), "E:\\") << "the longest root wins";
+  ASSERT_EQ(chdir(In("stick/Sub").c_str()), 0);
+  EXPECT_EQ(ts::platform::CurrentDirectoryToolForm(), "E:\\Sub");
+
+  // With no drive at all the form has no letter, and it leads back.
+  Drives("");
+  ts::Bytes form = ts::platform::CurrentDirectoryToolForm();
+  EXPECT_EQ(form, backslashed(In("stick/Sub")));
+  ASSERT_EQ(chdir("/"), 0);
+  ASSERT_EQ(chdir(ToNative(form).path.c_str()), 0);
+  EXPECT_EQ(Cwd(), In("stick/Sub"));
+}
+
+TEST(CodePageNames, RoundTrip) {
+  // e acute, u umlaut, the block and the sigma of code page 437.
+  ts::Bytes name = "caf\x82-\x81-\xdb-\xe4.txt";
+  std::string utf8 = ts::platform::Cp437ToUtf8(name);
+  EXPECT_EQ(utf8, "caf\xc3\xa9-\xc3\xbc-\xe2\x96\x88-\xce\xa3.txt");
+  EXPECT_EQ(ts::platform::Utf8ToCp437(utf8), name);
+  EXPECT_EQ(ts::platform::Utf8ToCp437("\xe2\x82\xac\xff"), "??") << "no such character; no UTF-8";
+}
+
+TEST(ExecutableFolder, HoldsThisTest) {
+  std::string folder = ts::platform::ExecutableFolder();
+  EXPECT_TRUE(std::filesystem::exists(folder + "/test_files")) << folder;
+}
+
+}  // namespace

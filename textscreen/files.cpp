@@ -1,0 +1,572 @@
+// Numbered files, text and numeric fields, records, and the hidden command
+// interpreter. Fields are read one byte per read and records with one
+// positioned read or write, nothing buffered between calls, so that what
+// the tool sees is always what is on disk.
+#include "files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include "errors.h"
+#include "platform/paths.h"
+#include "reset.h"
+#include "window.h"
+
+extern char** environ;
+
+namespace ts {
+namespace {
+
+struct OpenFile {
+  Bytes name;
+  FileMode mode = FileMode::Input;
+  long recordLength = 128;
+  bool mayRead = false, mayWrite = false;
+  bool atEnd = false;
+  int64_t position = 0;
+  int fd = -1;
+};
+
+std::map<long, OpenFile> files;
+std::string interpreterPath;  // empty: the one beside the executable
+enum class Interpreter { Unchecked, Present, Absent } interpreter = Interpreter::Unchecked;
+
+constexpr int kEnd = -1;
+constexpr char kCR = 13, kLF = 10;
+
+bool IsLineEnd(int b) { return b == kCR || b == kLF; }
+bool EndsField(int b) { return b == ',' || IsLineEnd(b); }
+
+// A refused read or write.
+long AccessError(int err) {
+  return err == EACCES || err == EPERM || err == EAGAIN ? 70 : 75;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ParentOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+long OpenError(int err, const std::string& path) {
+  switch (err) {
+    case ENOTDIR:
+      return 76;
+    case ENOENT:
+      return IsFolder(ParentOf(path)) ? 53 : 76;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+    case EAGAIN:
+    case EBUSY:
+      return 70;
+    case ENXIO:
+    case ENODEV:
+    case ENOMEDIUM:
+      return 68;
+    default:
+      return 53;
+  }
+}
+
+OpenFile* Checked(long number, FileMode mode, bool forReading) {
+  auto it = files.find(number);
+  if (it == files.end()) {
+    RaiseError(52);
+    return nullptr;
+  }
+  OpenFile& f = it->second;
+  if (f.mode != mode) {
+    RaiseError(54);
+    return nullptr;
+  }
+  if (forReading ? !f.mayRead : !f.mayWrite) {
+    RaiseError(75);
+    return nullptr;
+  }
+  return &f;
+}
+
+// The checks of a record transfer; the position set to the record's start.
+OpenFile* RecordFile(long number, int64_t record, size_t length, bool forReading) {
+  if (ErrorPending()) return nullptr;
+  OpenFile* f = Checked(number, FileMode::Random, forReading);
+  if (!f) return nullptr;
+  if (int64_t(length) > f->recordLength) {
+    RaiseError(59);
+    return nullptr;
+  }
+  int64_t position, last;
+  if (record < 1 || __builtin_mul_overflow(record - 1, int64_t(f->recordLength), &position) ||
+      __builtin_add_overflow(position, int64_t(length), &last)) {
+    RaiseError(63);
+    return nullptr;
+  }
+  f->position = position;
+  return f;
+}
+
+// The byte at the position, not taken. The real end and a byte 26 (which
+// stays unread) are kEnd, and from then on the file stays at its end. A
+// failed read raises its error and reads as the end.
+int Peek(OpenFile& f) {
+  if (f.atEnd) return kEnd;
+  unsigned char b;
+  ssize_t n;
+  do n = pread(f.fd, &b, 1, f.position);
+  while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    RaiseError(AccessError(errno));
+    return kEnd;
+  }
+  if (n == 0 || b == 26) {
+    f.atEnd = true;
+    return kEnd;
+  }
+  return b;
+}
+
+// Takes a comma, or a CR or LF with the one partner that follows it.
+void TakeSeparator(OpenFile& f, int b) {
+  if (b == ',') {
+    ++f.position;
+  } else if (IsLineEnd(b)) {
+    ++f.position;
+    int next = Peek(f);
+    if ((b == kCR && next == kLF) || (b == kLF && next == kCR)) ++f.position;
+  }
+}
+
+bool IsDigitOf(int b, int radix) {
+  if (b >= '0' && b <= '9') return b - '0' < radix;
+  if (radix == 16) return (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
+  return false;
+}
+
+int DigitValue(int b) {
+  if (b >= '0' && b <= '9') return b - '0';
+  return (b | 0x20) - 'a' + 10;
+}
+
+char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+// The file system's wildcards: "*" any run, "?" one character; letters
+// a to z match in either case.
+bool WildMatch(const char* pattern, const char* name) {
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name) {
+    if (*pattern == '*') {
+      star = pattern++;
+      resume = name;
+    } else if (*pattern == '?' || (*pattern && LowerAZ(*pattern) == LowerAZ(*name))) {
+      ++pattern;
+      ++name;
+    } else if (star) {
+      pattern = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
+}
+
+// "name.*" also matches a name without extension, "*.*" every name.
+bool PatternMatches(const Bytes& pattern, const Bytes& name) {
+  if (WildMatch(pattern.c_str(), name.c_str())) return true;
+  size_t n = pattern.size();
+  return n >= 2 && pattern.compare(n - 2, 2, ".*") == 0 &&
+         WildMatch(pattern.substr(0, n - 2).c_str(), name.c_str());
+}
+
+const std::string& InterpreterPath() {
+  if (interpreterPath.empty()) interpreterPath = platform::ExecutableFolder() + "/logship-cmd";
+  return interpreterPath;
+}
+
+// The interpreter with "/c" and the command line as one argument, in the
+// current directory, every standard stream on /dev/null: the interpreter
+// opens the redirection itself. -1 when it does not start.
+pid_t StartInterpreter(const Bytes& commandLine) {
+  const std::string& program = InterpreterPath();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  std::string slashC = "/c";
+  std::string line = commandLine;
+  std::string arg0 = program;
+  char* argv[] = {arg0.data(), slashC.data(), line.data(), nullptr};
+  pid_t pid = -1;
+  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
+}
+
+// Without limit; ECHILD too means it has ended (SIGCHLD may be ignored).
+void WaitFor(pid_t pid) {
+  int status;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long recordLength) {
+  if (ErrorPending()) return;
+  if (number < 1) return RaiseError(52);
+  if (files.count(number)) return RaiseError(55);
+  if (recordLength == 0 || (recordLength < 0 && recordLength != -1)) return RaiseError(5);
+
+  platform::NativePath native = platform::ToNative(name);
+  if (native.error != platform::PathError::None) return RaiseError(68);
+
+  OpenFile f;
+  f.name = name;
+  std::replace(f.name.begin(), f.name.end(), '/', '\\');
+  f.mode = mode;
+  f.recordLength = recordLength == -1 ? 128 : recordLength;
+  int err = 0;
+  if (mode == FileMode::Random) {
+    // Read and write, else read only, else write only; created when
+    // missing, never truncated.
+    const struct {
+      int flags;
+      bool read, write;
+    } attempts[] = {{O_RDWR, true, true}, {O_RDONLY, true, false}, {O_WRONLY, false, true}};
+    for (const auto& a : attempts) {
+      f.fd = open(native.path.c_str(), a.flags | O_CREAT | O_CLOEXEC, 0666);
+      if (f.fd >= 0) {
+        f.mayRead = a.read;
+        f.mayWrite = a.write;
+        break;
+      }
+      err = errno;
+    }
+  } else {
+    f.fd = open(native.path.c_str(), O_RDONLY | O_CLOEXEC);
+    err = errno;
+    struct stat st;
+    if (f.fd >= 0 && fstat(f.fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      close(f.fd);
+      f.fd = -1;
+      err = EISDIR;
+    }
+    f.mayRead = true;
+  }
+  if (f.fd < 0) return RaiseError(OpenError(err, native.path));
+
+  if (mode == FileMode::Input) {
+    unsigned char first;
+    ssize_t n;
+    do n = pread(f.fd, &first, 1, 0);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      err = errno;
+      close(f.fd);
+      return RaiseError(AccessError(err));
+    }
+    if (n == 1 && first == 26) f.atEnd = true;
+  }
+  files[number] = f;
+}
+
+void CloseNumberedFile(long number) {
+  if (ErrorPending()) return;
+  auto it = files.find(number);
+  if (it == files.end()) return;
+  close(it->second.fd);
+  files.erase(it);
+}
+
+void CloseAllFiles() {
+  if (ErrorPending()) return;
+  for (auto& [number, f] : files) close(f.fd);
+  files.clear();
+}
+
+Bytes ReadField(long number) {
+  if (ErrorPending()) return Bytes();
+  OpenFile* f = Checked(number, FileMode::Input, true);
+  if (!f) return Bytes();
+
+  int b = Peek(*f);
+  while (b == ' ' || b == '\t') {
+    ++f->position;
+    b = Peek(*f);
+  }
+  if (b == kEnd) {
+    RaiseError(62);
+    return Bytes();
+  }
+
+  Bytes field;
+  if (b == '"') {
+    ++f->position;
+    for (b = Peek(*f); b != kEnd; b = Peek(*f)) {
+      ++f->position;
+      if (b == '"') break;
+      field += char(b);
+    }
+    for (b = Peek(*f); b != kEnd && !EndsField(b); b = Peek(*f)) ++f->position;
+  } else {
+    for (; b != kEnd && !EndsField(b); b = Peek(*f)) {
+      field += char(b);
+      ++f->position;
+    }
+    size_t keep = field.find_last_not_of(" \t");
+    field.resize(keep == Bytes::npos ? 0 : keep + 1);
+  }
+  TakeSeparator(*f, b);
+  return field;
+}
+
+float ReadNumber(long number) {
+  if (ErrorPending()) return 0;
+  OpenFile* f = Checked(number, FileMode::Input, true);
+  if (!f) return 0;
+
+  int b = Peek(*f);
+  while (b == ' ') {
+    ++f->position;
+    b = Peek(*f);
+  }
+  if (b == kEnd) {
+    RaiseError(62);
+    return 0;
+  }
+
+  // The longest stretch that forms a number.
+  double value = 0;
+  int digits = 0, exponentDigits = 0;
+  auto take = [&] {
+    ++f->position;
+    b = Peek(*f);
+  };
+  if (b == '&') {
+    take();
+    int radix = (b == 'H' || b == 'h') ? 16 : (b == 'O' || b == 'o') ? 8 : 0;
+    if (radix) {
+      take();
+      for (; IsDigitOf(b, radix); take()) {
+        value = value * radix + DigitValue(b);
+        ++digits;
+      }
+    }
+  } else {
+    std::string text;
+    if (b == '+' || b == '-') {
+      text += char(b);
+      take();
+    }
+    bool point = false;
+    for (; (b >= '0' && b <= '9') || (b == '.' && !point); take()) {
+      if (b == '.') {
+        point = true;
+      } else {
+        ++digits;
+      }
+      if (text.size() < 300) text += char(b);
+    }
+    if (digits > 0 && (b == 'D' || b == 'd' || b == 'E' || b == 'e')) {
+      std::string exponent = "e";
+      take();
+      if (b == '+' || b == '-') {
+        exponent += char(b);
+        take();
+      }
+      for (; b >= '0' && b <= '9'; take()) {
+        ++exponentDigits;
+        if (exponent.size() < 30) exponent += char(b);
+      }
+      if (exponentDigits > 0) text += exponent;
+    }
+    if (digits > 0 && digits <= 256 && exponentDigits <= 18) value = std::strtod(text.c_str(), nullptr);
+  }
+  bool overflow = digits > 256 || exponentDigits > 18 || std::fabs(value) > 3.402823466e38;
+
+  // What ended the number.
+  for (;;) {
+    if (b == kEnd) break;
+    if (b == ',' || IsLineEnd(b)) {
+      TakeSeparator(*f, b);
+      break;
+    }
+    ++f->position;
+    if (b == ' ') {
+      b = Peek(*f);
+      if (b == ' ' || EndsField(b)) continue;
+      break;  // the next field's first byte stays unread
+    }
+    b = Peek(*f);
+  }
+
+  if (overflow) {
+    RaiseError(6);
+    return 0;
+  }
+  return static_cast<float>(value);
+}
+
+void GetRecord(long number, int64_t record, Bytes& buffer) {
+  OpenFile* f = RecordFile(number, record, buffer.size(), true);
+  if (!f) return;
+  int64_t position = f->position;
+  size_t done = 0;
+  while (done < buffer.size()) {
+    ssize_t n = pread(f->fd, buffer.data() + done, buffer.size() - done, position + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return RaiseError(AccessError(errno));
+    if (n == 0) break;
+    done += size_t(n);
+    f->position = position + int64_t(done);
+  }
+  if (done < buffer.size()) {
+    std::fill(buffer.begin() + done, buffer.end(), '\0');
+    f->atEnd = true;
+  }
+}
+
+void PutRecord(long number, int64_t record, const Bytes& buffer) {
+  OpenFile* f = RecordFile(number, record, buffer.size(), false);
+  if (!f) return;
+  int64_t position = f->position;
+  size_t done = 0;
+  while (done < buffer.size()) {
+    ssize_t n = pwrite(f->fd, buffer.data() + done, buffer.size() - done, position + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return RaiseError(AccessError(errno));
+    if (n == 0) return RaiseError(75);
+    done += size_t(n);
+    f->position = position + int64_t(done);
+  }
+}
+
+int64_t FileLength(long number) {
+  // RaiseError keeps an error that is already pending.
+  auto it = files.find(number);
+  if (it == files.end()) {
+    RaiseError(52);
+    return 0;
+  }
+  struct stat st;
+  if (fstat(it->second.fd, &st) != 0) {
+    RaiseError(75);
+    return 0;
+  }
+  return int64_t(st.st_size);
+}
+
+int FileExists(const Bytes& name) {
+  if (ErrorPending()) return 0;
+  platform::NativePath native = platform::ToNative(name);
+  if (native.error != platform::PathError::None) return 0;
+  struct stat st;
+  return stat(native.path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) ? -1 : 0;
+}
+
+void DeleteMatching(const Bytes& pattern) {
+  if (ErrorPending()) return;
+  size_t cut = pattern.find_last_of("\\/");
+  if (cut == Bytes::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
+  Bytes folder = cut == Bytes::npos ? Bytes() : pattern.substr(0, cut + 1);
+  Bytes spec = cut == Bytes::npos ? pattern : pattern.substr(cut + 1);
+
+  platform::NativePath native = platform::ToNative(folder);
+  if (native.error != platform::PathError::None || spec.empty()) return RaiseError(53);
+  DIR* dir = opendir(native.path.c_str());
+  if (!dir) return RaiseError(53);
+  std::vector<std::string> matches;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != ".." && PatternMatches(spec, platform::Utf8ToCp437(name)))
+      matches.push_back(name);
+  }
+  closedir(dir);
+  std::sort(matches.begin(), matches.end());
+
+  int deleted = 0;
+  for (const std::string& name : matches) {
+    std::string path = native.path + "/" + name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+    if (unlink(path.c_str()) != 0) {
+      int err = errno;
+      return RaiseError(err == EACCES || err == EPERM || err == EROFS || err == EBUSY ? 55 : 53);
+    }
+    ++deleted;
+  }
+  if (deleted == 0) RaiseError(53);
+}
+
+bool TryChangeDirectory(const Bytes& path) {
+  if (ErrorPending() || path.empty()) return false;
+  platform::NativePath native = platform::ToNative(path);
+  if (native.error != platform::PathError::None) return false;
+  return chdir(native.path.c_str()) == 0;
+}
+
+void ChangeDirectory(const Bytes& path) {
+  if (ErrorPending()) return;
+  if (!TryChangeDirectory(path)) RaiseError(76);
+}
+
+void RunHidden(const Bytes& command) {
+  if (ErrorPending()) return;
+  if (command.empty()) return RaiseError(5);
+  if (interpreter == Interpreter::Unchecked) {
+    pid_t probe = StartInterpreter("ver");
+    interpreter = probe > 0 ? Interpreter::Present : Interpreter::Absent;
+    if (probe > 0) WaitFor(probe);
+  }
+  if (interpreter == Interpreter::Absent) return;
+  pid_t pid = StartInterpreter(command);
+  if (pid <= 0) return;
+  Window().HiddenCommand(true);
+  WaitFor(pid);
+  Window().HiddenCommand(false);
+}
+
+void SetInterpreterPath(const std::string& nativePath) {
+  interpreterPath = nativePath;
+  interpreter = Interpreter::Unchecked;
+}
+
+void ResetFiles() {
+  for (auto& [number, f] : files) close(f.fd);
+  files.clear();
+  interpreterPath.clear();
+  interpreter = Interpreter::Unchecked;
+}
+
+static RoomReset reg(&ResetFiles);
+
+}  // namespace ts

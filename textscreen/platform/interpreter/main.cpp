@@ -1,0 +1,143 @@
+// logship-cmd /c <command line>
+//
+// Opens the redirections first, as cmd does, so that "dir Q: > direct.tmp"
+// leaves an empty direct.tmp when Q is no drive; the tool measures it.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "interpreter.h"
+#include "textscreen/platform/paths.h"
+
+namespace ts::cmd {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+void WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += size_t(n);
+  }
+}
+
+// Standard output into the file; false with the message when it fails.
+bool Redirect(const Redirection& r, std::string& err) {
+  platform::NativePath native = platform::ToNative(r.target);
+  if (native.error == platform::PathError::NoDrive) {
+    err += "The system cannot find the drive specified.\r\n";
+    return false;
+  }
+  if (native.error == platform::PathError::NotReady) {
+    err += "The device is not ready.\r\n";
+    return false;
+  }
+  int fd = open(native.path.c_str(),
+                O_WRONLY | O_CREAT | (r.append ? O_APPEND : O_TRUNC) | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      err += "The system cannot find the path specified.\r\n";
+    else if (errno == EACCES || errno == EPERM || errno == EROFS || errno == EISDIR)
+      err += "Access is denied.\r\n";
+    else
+      err += std::string(std::strerror(errno)) + "\r\n";
+    return false;
+  }
+  dup2(fd, 1);
+  close(fd);
+  return true;
+}
+
+int Run(const Bytes& line, Output& o) {
+  CommandLine parsed = Parse(line);
+  if (!parsed.error.empty()) {
+    o.err += parsed.error;
+    return 1;
+  }
+  for (const Redirection& r : parsed.redirections)
+    if (!Redirect(r, o.err)) return 1;
+  if (parsed.words.empty()) return 0;
+
+  Bytes name = UpperAZ(parsed.words[0]);
+  std::vector<Bytes> args(parsed.words.begin() + 1, parsed.words.end());
+  if (name == "CD") return ChangeDirectoryCommand(args, o);
+  if (name == "DIR") return DirectoryCommand(args, o);
+  if (name == "VER") return VersionCommand(args, o);
+  o.err += "'" + parsed.words[0] +
+           "' is not recognized as an internal or external command,\r\n"
+           "operable program or batch file.\r\n";
+  return 1;
+}
+
+}  // namespace
+
+CommandLine Parse(const Bytes& line) {
+  CommandLine parsed;
+  size_t i = 0;
+  // One word from i: up to a blank or an operator outside double quotes,
+  // the quotes taken off.
+  auto word = [&] {
+    Bytes w;
+    bool quoted = false;
+    for (; i < line.size(); ++i) {
+      char c = line[i];
+      if (c == '"') {
+        quoted = !quoted;
+        continue;
+      }
+      if (!quoted && (IsBlank(c) || c == '>' || c == '<' || c == '|' || c == '&')) break;
+      w += c;
+    }
+    return w;
+  };
+  while (i < line.size()) {
+    char c = line[i];
+    if (IsBlank(c)) {
+      ++i;
+    } else if (c == '>') {
+      Redirection r;
+      ++i;
+      if (i < line.size() && line[i] == '>') {
+        r.append = true;
+        ++i;
+      }
+      while (i < line.size() && IsBlank(line[i])) ++i;
+      r.target = word();
+      if (r.target.empty()) {
+        parsed.error = "The syntax of the command is incorrect.\r\n";
+        return parsed;
+      }
+      parsed.redirections.push_back(r);
+    } else if (c == '<' || c == '|' || c == '&') {
+      parsed.error = std::string("'") + c + "' is not supported by this command interpreter.\r\n";
+      return parsed;
+    } else {
+      parsed.words.push_back(word());
+    }
+  }
+  return parsed;
+}
+
+}  // namespace ts::cmd
+
+int main(int argc, char** argv) {
+  ts::cmd::Output o;
+  int status;
+  if (argc < 3 || (std::strcmp(argv[1], "/c") != 0 && std::strcmp(argv[1], "/C") != 0)) {
+    o.err = "usage: logship-cmd /c command-line\r\n";
+    status = 1;
+  } else {
+    // A caller that split the line into words gets them joined again.
+    ts::Bytes line = argv[2];
+    for (int k = 3; k < argc; ++k) line += std::string(" ") + argv[k];
+    status = ts::cmd::Run(line, o);
+  }
+  ts::cmd::WriteAll(1, o.out);
+  ts::cmd::WriteAll(2, o.err);
+  return status;
+}

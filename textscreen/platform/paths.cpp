@@ -1,0 +1,385 @@
+// Drive letters and paths in place of the Windows ones: a table of letters
+// mapped to native folders, and the turning of "E:\LOG.cbr" or "inifiles\x"
+// into a native path that matches existing names without regard to case.
+#include "paths.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "../codepage437.h"
+
+namespace ts::platform {
+namespace {
+
+using Table = std::array<std::optional<std::string>, 26>;
+
+std::mutex tableMutex;
+bool tableLoaded = false;
+Table table;
+
+int LetterIndex(char c) {
+  if (c >= 'a' && c <= 'z') return c - 'a';
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  return -1;
+}
+
+bool IsOctal(char c) { return c >= '0' && c <= '7'; }
+
+char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+bool EqualAZ(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAZ(a[i]) != LowerAZ(b[i])) return false;
+  return true;
+}
+
+// "/media//stick/" -> "/media/stick"; the root stays "/".
+std::string TidyFolder(const std::string& folder) {
+  std::string out;
+  for (char c : folder)
+    if (c != '/' || out.empty() || out.back() != '/') out += c;
+  while (out.size() > 1 && out.back() == '/') out.pop_back();
+  return out;
+}
+
+Table FromVariable(const std::string& spec) {
+  Table t;
+  size_t start = 0;
+  while (start <= spec.size()) {
+    size_t end = spec.find(';', start);
+    if (end == std::string::npos) end = spec.size();
+    std::string pair = spec.substr(start, end - start);
+    if (pair.size() >= 3 && LetterIndex(pair[0]) >= 0 && pair[1] == '=' && pair[2] == '/')
+      t[LetterIndex(pair[0])] = TidyFolder(pair.substr(2));
+    start = end + 1;
+  }
+  return t;
+}
+
+Table FromMounts() {
+  Table t;
+  t['C' - 'A'] = "/";
+  std::string text;
+  int fd = open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    char chunk[8192];
+    ssize_t n;
+    while ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR))
+      if (n > 0) text.append(chunk, size_t(n));
+    close(fd);
+  }
+  int next = 'D' - 'A';
+  for (const std::string& mount : RemovableMountPoints(text)) {
+    if (next >= 26) break;
+    t[next++] = mount;
+  }
+  return t;
+}
+
+const Table& Drives() {
+  // Callers hold tableMutex.
+  if (!tableLoaded) {
+    const char* spec = std::getenv("LOGSHIP_DRIVES");
+    table = spec ? FromVariable(spec) : FromMounts();
+    tableLoaded = true;
+  }
+  return table;
+}
+
+bool ReadyFolder(const std::string& folder) {
+  struct stat st;
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         access(folder.c_str(), R_OK | X_OK) == 0;
+}
+
+std::string CurrentNative() {
+  std::string buffer(4096, '\0');
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(buffer.find('\0'));
+  return buffer;
+}
+
+// The mapped letter whose root is the longest prefix of an absolute native
+// path, or -1.
+int DriveHolding(const std::string& native, std::string* rest) {
+  std::lock_guard<std::mutex> lock(tableMutex);
+  const Table& t = Drives();
+  int best = -1;
+  size_t bestLength = 0;
+  for (int i = 0; i < 26; ++i) {
+    if (!t[i]) continue;
+    const std::string& root = *t[i];
+    bool holds = root == "/" ? !native.empty() && native[0] == '/'
+                             : native.compare(0, root.size(), root) == 0 &&
+                                   (native.size() == root.size() || native[root.size()] == '/');
+    size_t length = root == "/" ? 0 : root.size();
+    if (holds && (best < 0 || length > bestLength)) {
+      best = i;
+      bestLength = length;
+    }
+  }
+  if (best >= 0 && rest) *rest = native.substr(bestLength);
+  return best;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// The entry of `folder` whose name equals `name` ignoring the case of a to
+// z; the smallest such name when there are several, so the choice is stable.
+std::optional<std::string> FindIgnoringCase(const std::string& folder, const std::string& name) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> found;
+  while (dirent* entry = readdir(dir)) {
+    std::string candidate = entry->d_name;
+    if (EqualAZ(candidate, name) && (!found || candidate < *found)) found = candidate;
+  }
+  closedir(dir);
+  return found;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> RemovableMountPoints(const std::string& mountsText) {
+  std::vector<std::string> points;
+  size_t lineStart = 0;
+  while (lineStart < mountsText.size()) {
+    size_t lineEnd = mountsText.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = mountsText.size();
+    std::string line = mountsText.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+    size_t a = line.find(' ');
+    if (a == std::string::npos) continue;
+    size_t b = line.find(' ', a + 1);
+    std::string field = line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+    // The kernel writes blanks, tabs, line ends and backslashes as \ooo.
+    std::string point;
+    for (size_t i = 0; i < field.size(); ++i) {
+      if (field[i] == '\\' && i + 3 < field.size() && IsOctal(field[i + 1]) &&
+          IsOctal(field[i + 2]) && IsOctal(field[i + 3])) {
+        point += char(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
+        i += 3;
+      } else {
+        point += field[i];
+      }
+    }
+    for (const char* under : {"/media/", "/run/media/", "/mnt/"}) {
+      std::string prefix = under;
+      if (point.size() > prefix.size() && point.compare(0, prefix.size(), prefix) == 0) {
+        points.push_back(TidyFolder(point));
+        break;
+      }
+    }
+  }
+  std::sort(points.begin(), points.end());
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  return points;
+}
+
+std::optional<std::string> DriveRoot(char letter) {
+  int i = LetterIndex(letter);
+  if (i < 0) return std::nullopt;
+  std::lock_guard<std::mutex> lock(tableMutex);
+  return Drives()[i];
+}
+
+void ReloadDrives() {
+  std::lock_guard<std::mutex> lock(tableMutex);
+  tableLoaded = false;
+}
+
+NativePath ToNative(const Bytes& toolPath) {
+  std::string p = Cp437ToUtf8(toolPath);
+  std::replace(p.begin(), p.end(), '\\', '/');
+  NativePath out;
+
+  // `base` is the folder the components hang from: a drive's root, the
+  // native root, or empty for a path relative to the current directory,
+  // which stays relative. An absolute path never climbs above its base.
+  std::string base;
+  bool absolute = false;
+  std::vector<std::string> parts;
+  size_t known = 0;  // leading parts taken from getcwd, which exist as they are
+  size_t i = 0;
+  auto addPart = [&](const std::string& part) {
+    if (part.empty() || part == ".") return;
+    if (part == "..") {
+      if (!parts.empty() && parts.back() != "..") {
+        parts.pop_back();
+        known = std::min(known, parts.size());
+      } else if (!absolute) {
+        parts.push_back(part);
+      }
+      return;
+    }
+    parts.push_back(part);
+  };
+  auto addParts = [&](const std::string& text, size_t from) {
+    while (from <= text.size()) {
+      size_t end = text.find('/', from);
+      if (end == std::string::npos) end = text.size();
+      addPart(text.substr(from, end - from));
+      from = end + 1;
+    }
+  };
+
+  if (p.size() >= 2 && LetterIndex(p[0]) >= 0 && p[1] == ':') {
+    std::optional<std::string> root = DriveRoot(p[0]);
+    if (!root) {
+      out.error = PathError::NoDrive;
+      return out;
+    }
+    if (!ReadyFolder(*root)) out.error = PathError::NotReady;
+    i = 2;
+    base = *root;
+    absolute = true;
+    if (i >= p.size() || p[i] != '/') {
+      // "E:name" hangs from the current directory when that is on E.
+      std::string rest;
+      if (DriveHolding(CurrentNative(), &rest) == LetterIndex(p[0])) {
+        addParts(rest, 0);
+        known = parts.size();
+      }
+    }
+  } else if (!p.empty() && p[0] == '/') {
+    int drive = DriveHolding(CurrentNative(), nullptr);
+    std::optional<std::string> root = drive >= 0 ? DriveRoot(char('A' + drive)) : std::nullopt;
+    base = root ? *root : "/";
+    absolute = true;
+  }
+  addParts(p, i);
+
+  std::string path = base;
+  bool lookUp = out.error == PathError::None;
+  for (size_t k = 0; k < parts.size(); ++k) {
+    std::string& part = parts[k];
+    if (lookUp && k >= known && part != "..") {
+      struct stat st;
+      std::string exact = Join(path, part);
+      if (lstat(exact.c_str(), &st) != 0) {
+        if (auto found = FindIgnoringCase(path, part))
+          part = *found;
+        else
+          lookUp = false;  // nothing below a missing folder can exist
+      }
+    }
+    path = Join(path, part);
+  }
+  out.path = path.empty() ? "." : path;
+  return out;
+}
+
+Bytes ToolForm(const std::string& native) {
+  std::string rest;
+  int drive = DriveHolding(native, &rest);
+  std::string form;
+  if (drive >= 0) {
+    form = std::string(1, char('A' + drive)) + ":";
+    if (rest.empty() || rest[0] != '/') rest = "/" + rest;
+  } else {
+    rest = native;
+  }
+  form += rest;
+  std::replace(form.begin(), form.end(), '/', '\\');
+  return Utf8ToCp437(form);
+}
+
+Bytes CurrentDirectoryToolForm() { return ToolForm(CurrentNative()); }
+
+std::string Cp437ToUtf8(const Bytes& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (unsigned char c : s) {
+    if (c < 128)
+      out += char(c);
+    else
+      AppendUtf8(out, Cp437NameToUnicode(c));
+  }
+  return out;
+}
+
+Bytes Utf8ToCp437(const std::string& s) {
+  Bytes out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+      out += char(c);
+      ++i;
+      continue;
+    }
+    int extra = c >= 0xF8 ? -1 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+    uint32_t cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : c & 0x1F;
+    bool valid = extra > 0 && i + extra < s.size();
+    for (int k = 1; valid && k <= extra; ++k) {
+      unsigned char next = s[i + k];
+      if ((next & 0xC0) != 0x80)
+        valid = false;
+      else
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (!valid) {
+      out += '?';  // a native name that is not UTF-8: one mark per byte
+      ++i;
+      continue;
+    }
+    int code = UnicodeToCp437(cp);
+    out += code >= 0 ? char(code) : '?';
+    i += extra + 1;
+  }
+  return out;
+}
+
+std::string ExecutableFolder() {
+  std::string buffer(4096, '\0');
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return ".";
+    if (size_t(n) < buffer.size()) {
+      buffer.resize(n);
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  size_t slash = buffer.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : buffer.substr(0, slash);
+}
+
+}  // namespace ts::platform
