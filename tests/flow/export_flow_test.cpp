@@ -1,0 +1,278 @@
+// Whole runs of the export tool's main routine on the scripted back end,
+// with the real file services, the real command interpreter and drives
+// mapped to temporary folders.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "export/export_main.h"
+#include "export/globals.h"
+#include "support/scripted.h"
+#include "textscreen/files.h"
+#include "textscreen/platform/paths.h"
+#include "textscreen/program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using ts::Key;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Spit(const fs::path& p, const std::string& s) {
+  std::ofstream out(p, std::ios::binary);
+  out << s;
+}
+
+class ExportFlowTest : public tst::LayerTest {
+ protected:
+  void SetUp() override {
+    LayerTest::SetUp();
+    char pattern[] = "/tmp/logship-flow-XXXXXX";
+    root = mkdtemp(pattern);
+    tool = root / "tool";
+    driveC = root / "c";
+    driveE = root / "e";
+    for (auto& d : {tool, driveC, driveE, tool / "Fonts", tool / "inifiles"})
+      fs::create_directories(d);
+    Spit(driveC / "autoexec.bat", "rem\r\n");
+    fs::create_symlink("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+                       tool / "Fonts" / "DejaVuSansMono.ttf");
+    Spit(tool / "inifiles" / "fontkeus.ini", "DejaVuSansMono.ttf\r\n");
+    oldCwd = fs::current_path();
+    fs::current_path(tool);
+    MapDrives("C=" + driveC.string() + ";E=" + driveE.string());
+    data = std::string("QSO: 14000 CW 2017-12-25 0001 PA0XYZ\r\n") + std::string(130, 'x');
+    Spit(tool / "contest.cbr", data);
+  }
+
+  void TearDown() override {
+    fs::current_path(oldCwd);
+    unsetenv("LOGSHIP_DRIVES");
+    ts::platform::ReloadDrives();
+    fs::remove_all(root);
+    LayerTest::TearDown();
+  }
+
+  void MapDrives(const std::string& map) {
+    setenv("LOGSHIP_DRIVES", map.c_str(), 1);
+    ts::platform::ReloadDrives();
+  }
+
+  // A next program that records that it ran.
+  std::string NextProgram() {
+    fs::path script = tool / "next.sh";
+    Spit(script, "#!/bin/sh\npwd > '" + (root / "ran").string() + "'\n");
+    chmod(script.c_str(), 0755);
+    return "next.sh";
+  }
+
+  bool NextProgramRan() {
+    for (int i = 0; i < 200 && !fs::exists(root / "ran"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return fs::exists(root / "ran");
+  }
+
+  // Keys that arrive one after another while the tool waits.
+  void Later(uint32_t ms, std::function<void()> action) { clock.After(ms, std::move(action)); }
+  void LaterPress(uint32_t ms, Key key, unsigned mods = 0, uint32_t unicode = 0) {
+    Later(ms, [=, this] { Press(key, mods, unicode); });
+  }
+  void LaterType(uint32_t ms, const std::string& text) {
+    Later(ms, [=, this] { Type(text); });
+  }
+
+  bool Run() { return RunProgram(logship::ExportMain); }
+
+  bool PromptShown() { return tst::RowText(25, 1, 25) == "Press any key to continue"; }
+
+  fs::path root, tool, driveC, driveE, oldCwd;
+  std::string data;
+};
+
+TEST_F(ExportFlowTest, WholeExportCopiesTheDataFileAndStartsTheNextProgram) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  LaterPress(1000, Key::Down);
+  LaterPress(500, Key::Enter, 0, 13);
+  LaterType(1000, "abc");
+  LaterPress(500, Key::Enter, 0, 13);
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Slurp(driveE / "ABC.cbr"), data);
+  EXPECT_TRUE(NextProgramRan());
+  EXPECT_EQ(Slurp(root / "ran"), tool.string() + "\n") << "the tool's folder is inherited";
+  EXPECT_FALSE(PromptShown());
+  EXPECT_TRUE(boxes.empty()) << boxes[0].caption << " " << boxes[0].text;
+  EXPECT_FALSE(fs::exists(tool / "hulp.hlp"));
+  EXPECT_FALSE(fs::exists(tool / "direct.tmp"));
+  EXPECT_EQ(window.caption_, "Tarnvale programma Wendor Exporteren datafile");
+  EXPECT_EQ(tst::RowText(25), std::string(80, ' ')) << "the end sequence clears row 25";
+}
+
+TEST_F(ExportFlowTest, ExportScreenShowsTheDriveAndTheContestCallNotice) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  LaterPress(1000, Key::Down);
+  LaterPress(500, Key::Enter, 0, 13);
+  std::string row6, row12, row19, row25;
+  Later(1000, [&] {
+    row6 = tst::RowText(6);
+    row12 = tst::RowText(12, 40, 41);
+    row19 = tst::RowText(19, 29, 51);
+    row25 = tst::RowText(25, 20, 60);
+    Press(Key::Esc, 0, 27);
+  });
+  LaterPress(1000, Key::Esc, 0, 27);  // then Esc in the new menu
+  EXPECT_TRUE(Run());
+  EXPECT_NE(row6.find("Bestand contest exporteren"), std::string::npos);
+  EXPECT_EQ(row12, "E:");
+  EXPECT_EQ(row19, "Het file wat gestuurd  ");
+  EXPECT_EQ(row25, " Geef filenaam. Extensie is .cbr ESCTerug");
+  EXPECT_TRUE(fs::is_empty(driveE)) << "Esc in the name field copies nothing";
+  EXPECT_TRUE(NextProgramRan()) << "Esc in the menu still starts the next program";
+}
+
+TEST_F(ExportFlowTest, EscInTheNameFieldScansAgainAndASecondChoiceExports) {
+  Spit(tool / "Intern.int", "contest.cbr," + NextProgram() + "\r\n");
+  LaterPress(1000, Key::Enter, 0, 13);  // C
+  LaterPress(1000, Key::Esc, 0, 27);    // back to the header and a new scan
+  LaterPress(1000, Key::Down);          // E
+  LaterPress(500, Key::Enter, 0, 13);
+  LaterType(1000, "x1");
+  LaterPress(500, Key::Enter, 0, 13);
+  EXPECT_TRUE(Run());
+  EXPECT_FALSE(fs::exists(driveC / "X1.cbr"));
+  EXPECT_EQ(Slurp(driveE / "X1.cbr"), data);
+  EXPECT_TRUE(NextProgramRan());
+}
+
+TEST_F(ExportFlowTest, WithoutInternIntNoBoxComesAndTheEndWaitsForAKey) {
+  LaterPress(1000, Key::Esc, 0, 27);
+  bool promptSeen = false;
+  Later(1000, [&] {
+    promptSeen = PromptShown();
+    Press(Key::A, 0, 'a');
+  });
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(promptSeen);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(fs::exists(root / "ran"));
+}
+
+TEST_F(ExportFlowTest, OneLineInternIntExportsButStartsNothing) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n");
+  LaterPress(1000, Key::Enter, 0, 13);
+  LaterType(1000, "one");
+  LaterPress(500, Key::Enter, 0, 13);
+  LaterPress(1000, Key::Space, 0, ' ');
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Slurp(driveC / "ONE.cbr"), data);
+  EXPECT_TRUE(PromptShown());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ExportFlowTest, ANextProgramThatDoesNotStartEndsWithThePrompt) {
+  Spit(tool / "Intern.int", "contest.cbr\r\nmissing.exe\r\n");
+  LaterPress(1000, Key::Esc, 0, 27);
+  LaterPress(1000, Key::Space, 0, ' ');
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(PromptShown());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ExportFlowTest, AnEmptySecondLineTriesAnEmptyProgramAndEndsWithThePrompt) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n\r\n");
+  LaterPress(1000, Key::Esc, 0, 27);
+  LaterPress(1000, Key::Space, 0, ' ');
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(logship::G().handOverFlag, 1);
+  EXPECT_TRUE(PromptShown());
+}
+
+TEST_F(ExportFlowTest, NoDriveShowsTheNoticeForFourSecondsThenEnds) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  MapDrives("");
+  std::string notice;
+  uint64_t shownAt = 0;
+  Later(500, [&] {
+    notice = tst::RowText(25, 26, 54);
+    shownAt = clock.Micros();
+  });
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(notice, " Geen externe drive gevonden ");
+  EXPECT_GE(clock.Micros() - shownAt, 3000000u);
+  EXPECT_TRUE(NextProgramRan());
+}
+
+TEST_F(ExportFlowTest, ScanListsDrivesInProbeOrderAndNeverB) {
+  fs::path b = root / "b", z = root / "z";
+  fs::create_directories(b);
+  fs::create_directories(z);
+  Spit(b / "f", "x");
+  Spit(z / "f", "x");
+  MapDrives("B=" + b.string() + ";Z=" + z.string() + ";C=" + driveC.string() + ";E=" +
+            driveE.string());
+  std::vector<std::string> entries;
+  Later(1000, [&] {
+    for (int row = 8; row <= 11; ++row) entries.push_back(tst::RowText(row, 38, 42));
+    Press(Key::Esc, 0, 27);
+  });
+  LaterPress(1000, Key::Space, 0, ' ');
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(entries[0], "  C  ");
+  EXPECT_EQ(entries[1], "  E  ");
+  EXPECT_EQ(entries[2], "  Z  ");
+  EXPECT_EQ(logship::G().driveCount, 3);
+}
+
+// A copy that fails (the stick went away after the scan): the status
+// line says so, a key restarts the tool, and the new scan finds only C.
+TEST_F(ExportFlowTest, AFailingCopyRestartsTheTool) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  LaterPress(1000, Key::Down);
+  LaterPress(500, Key::Enter, 0, 13);
+  Later(1000, [&] {
+    fs::remove_all(driveE);
+    Type("abc\r");
+  });
+  std::string status;
+  Later(1000, [&] {
+    status = tst::RowText(25, 26, 55);
+    Press(Key::Space, 0, ' ');
+  });
+  std::string firstEntry, secondEntry;
+  Later(3000, [&] {
+    firstEntry = tst::RowText(8, 38, 42);
+    secondEntry = tst::RowText(9, 38, 42);
+    Press(Key::Esc, 0, 27);
+  });
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(status, " Verkeerde ingave. Elke toets ");
+  EXPECT_EQ(firstEntry, "  C  ");
+  EXPECT_NE(secondEntry, "  E  ");
+  EXPECT_TRUE(NextProgramRan());
+}
+
+// A start directory that cannot be made current again (here: its folder
+// was renamed away) does not trap the user: Esc still ends, an export
+// still copies.
+TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeRestoredDoesNotTrapTheUser) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  Later(1000, [&] {
+    logship::G().startDirectory = "\\no\\such\\folder";
+    Press(Key::Enter, 0, 13);
+  });
+  LaterType(1000, "ok\r");
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Slurp(driveC / "OK.cbr"), data);
+  EXPECT_TRUE(NextProgramRan());
+  EXPECT_EQ(ts::ReturnPointDepth(), 0u);
+}
+
+}  // namespace
