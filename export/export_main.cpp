@@ -35,6 +35,8 @@ Entry Continuation(int returnPoint) {
   }
 }
 
+}  // namespace
+
 Entry RunFrom(Entry at) {
   if (at <= 37) return RunStartUp(at);
   if (at <= 71 || (at >= 303 && at <= 305)) return RunHandOver(at);
@@ -43,8 +45,6 @@ Entry RunFrom(Entry at) {
   if ((at >= 91 && at <= 164) || (at >= 307 && at <= 313)) return RunExportScreen(at);
   return RunEndSequence(at);
 }
-
-}  // namespace
 
 Entry CallLocal(uint32_t step, int returnPoint, Entry routine) {
   Step(step, [&] { ts::PushReturnPoint(returnPoint); });

@@ -22,6 +22,9 @@ Entry CallLocal(uint32_t step, int returnPoint, Entry routine);
 // Yes let the flow go on.
 Entry ReturnFromLocal(uint32_t step, Entry fallThrough);
 
+// Runs the stretch that holds `at`.
+Entry RunFrom(Entry at);
+
 Entry RunStartUp(Entry at);       // 18 to 37, restart at 34
 Entry RunHandOver(Entry at);      // 44 to 71, RestoreStartDirectory 303 to 305
 Entry RunHeaderAndScan(Entry at); // 73 to 90, 167 to 202

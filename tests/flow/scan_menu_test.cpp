@@ -1,0 +1,359 @@
+// The header, the drive scan and the drive menu, run from their entry
+// steps with the real interpreter (or a stand-in that records and bends
+// what the probes see) and scripted keys and mouse.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "export/flow.h"
+#include "export/globals.h"
+#include "support/scripted.h"
+#include "textscreen/errors.h"
+#include "textscreen/files.h"
+#include "textscreen/keyboard.h"
+#include "textscreen/mouse.h"
+#include "textscreen/platform/paths.h"
+#include "textscreen/program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using logship::Entry;
+using logship::G;
+using ts::Key;
+
+void Spit(const fs::path& p, const std::string& s) {
+  std::ofstream out(p, std::ios::binary);
+  out << s;
+}
+
+std::vector<std::string> Lines(const fs::path& p) {
+  std::ifstream in(p);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class ScanMenuTest : public tst::LayerTest {
+ protected:
+  void SetUp() override {
+    LayerTest::SetUp();
+    char pattern[] = "/tmp/logship-scan-XXXXXX";
+    root = mkdtemp(pattern);
+    tool = root / "tool";
+    fs::create_directories(tool);
+    oldCwd = fs::current_path();
+    fs::current_path(tool);
+    ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  }
+
+  void TearDown() override {
+    fs::current_path(oldCwd);
+    system(("chattr -R -i '" + root.string() + "' 2>/dev/null").c_str());
+    unsetenv("LOGSHIP_DRIVES");
+    ts::platform::ReloadDrives();
+    fs::remove_all(root);
+    LayerTest::TearDown();
+  }
+
+  // Drives as folders holding one file each.
+  void MapDrives(const std::string& letters) {
+    std::string map;
+    for (char letter : letters) {
+      fs::path d = root / std::string(1, letter);
+      fs::create_directories(d);
+      Spit(d / "f.txt", "x");
+      map += std::string(map.empty() ? "" : ";") + letter + "=" + d.string();
+    }
+    setenv("LOGSHIP_DRIVES", map.c_str(), 1);
+    ts::platform::ReloadDrives();
+  }
+
+  // An interpreter that logs each command line, runs `shell` (which sees
+  // the probe's letter as $L, empty for other commands), then the real one.
+  void StandInInterpreter(const std::string& shell) {
+    fs::path script = root / "cmd.sh";
+    Spit(script, "#!/bin/sh\necho \"$2\" >> '" + (root / "log").string() +
+                     "'\nL=$(echo \"$2\" | sed -n 's/^dir \\(.\\): .*/\\1/p')\n" + shell +
+                     "\nexec '" + (fs::path(ts::platform::ExecutableFolder()) / "logship-cmd").string() +
+                     "' \"$@\"\n");
+    chmod(script.c_str(), 0755);
+    ts::SetInterpreterPath(script.string());
+  }
+
+  // Runs the main routine's stretches from `at` until the flow reaches
+  // one of `stops`.
+  Entry RunUntil(Entry at, std::set<Entry> stops) {
+    for (;;) {
+      if (stops.count(at)) return at;
+      try {
+        at = logship::RunFrom(at);
+      } catch (const ts::HandlerEntry& e) {
+        at = e.firstStep;
+      }
+    }
+  }
+
+  // The menu on the given drive list, entered as the scan enters it.
+  Entry RunMenu(const std::string& letters) {
+    G().driveCount = int16_t(letters.size());
+    for (size_t i = 0; i < letters.size(); ++i) G().driveList[i + 1] = std::string(1, letters[i]);
+    ts::ArmHandler(logship::kScanHandler);
+    ts::PushReturnPoint(1);
+    return RunUntil(229, {91, 303, 328});
+  }
+
+  int Highlighted() {  // the entry shown red on grey, 0 for none
+    for (int row = 8; row <= 20; ++row)
+      if (tst::Bg(row, 40) == 7 && tst::Fg(row, 40) == 4) return row - 7;
+    return 0;
+  }
+
+  void Later(uint32_t ms, std::function<void()> action) { clock.After(ms, std::move(action)); }
+
+  fs::path root, tool, oldCwd;
+};
+
+TEST_F(ScanMenuTest, HeaderRowShowsDateAndTitle) {
+  G().dataFileName = "Contest.pcn";
+  MapDrives("C");
+  RunUntil(73, {167});
+  EXPECT_EQ(tst::RowText(1), "Ma 25 Dec 2017         Exporteren naar externe drive/stick" +
+                                 std::string(22, ' '));
+  for (int col : {1, 14, 20}) EXPECT_EQ(tst::Fg(1, col) * 10 + tst::Bg(1, col), 70) << col;
+  for (int col : {24, 58}) EXPECT_EQ(tst::Fg(1, col) * 10 + tst::Bg(1, col), 100) << col;
+  EXPECT_EQ(G().baseName, "Contest");
+  EXPECT_EQ(tst::Bg(2, 1), 1) << "the banner follows";
+  EXPECT_EQ(ts::ReturnPointDepth(), 1u) << "ScanDrives called with return point 1";
+}
+
+TEST_F(ScanMenuTest, ScanProbesAThenCToZInOrderAndListsWhatAnswers) {
+  MapDrives("BCE");
+  StandInInterpreter("");
+  EXPECT_EQ(RunUntil(167, {229, 328}), 229u);
+  std::vector<std::string> probes;
+  for (const auto& line : Lines(root / "log"))
+    if (line.rfind("dir ", 0) == 0) probes.push_back(line);
+  ASSERT_EQ(probes.size(), 25u);
+  EXPECT_EQ(probes.front(), "dir A: > direct.tmp");
+  EXPECT_EQ(probes[1], "dir C: > direct.tmp");
+  EXPECT_EQ(probes.back(), "dir Z: > direct.tmp");
+  for (const auto& p : probes) EXPECT_NE(p, "dir B: > direct.tmp");
+  EXPECT_EQ(G().driveCount, 2);
+  EXPECT_EQ(G().driveList[1], "C");
+  EXPECT_EQ(G().driveList[2], "E");
+  EXPECT_FALSE(fs::exists(tool / "direct.tmp"));
+  EXPECT_EQ(tst::RowText(25, 34, 48), "Moment geduld. ");
+  EXPECT_EQ(tst::Fg(25, 41), 3);
+}
+
+TEST_F(ScanMenuTest, AListingOfOneByteDoesNotCountTwoBytesDo) {
+  MapDrives("");
+  StandInInterpreter(
+      "case \"$L\" in D) printf x > direct.tmp; exit 0;; F) printf xy > direct.tmp; exit 0;; esac");
+  RunUntil(167, {229, 328});
+  EXPECT_EQ(G().driveCount, 1);
+  EXPECT_EQ(G().driveList[1], "F");
+}
+
+TEST_F(ScanMenuTest, NoDriveShowsTheNoticeForFourSecondsThenEnds) {
+  MapDrives("");
+  uint64_t start = clock.Micros();
+  EXPECT_EQ(RunUntil(167, {229, 328}), 328u);
+  EXPECT_EQ(tst::RowText(25, 26, 54), " Geen externe drive gevonden ");
+  EXPECT_GE(clock.Micros() - start, 4000000u);
+}
+
+TEST_F(ScanMenuTest, AKeyCutsTheNoDriveWaitShortAndStaysInTheBuffer) {
+  MapDrives("");
+  uint64_t start = clock.Micros();
+  Later(1000, [this] { Press(Key::A, 0, 'a'); });
+  EXPECT_EQ(RunUntil(167, {229, 328}), 328u);
+  EXPECT_LT(clock.Micros() - start, 2000000u);
+  EXPECT_EQ(ts::ReadKey(), "a");
+}
+
+// A probe that fails with one of the five numbers drops its letter and
+// the scan goes on; here the listing is a symbolic link to itself.
+TEST_F(ScanMenuTest, AProbeFailingWithFileNotFoundIsSkipped) {
+  MapDrives("CDE");
+  StandInInterpreter("[ \"$L\" = D ] && { ln -sf direct.tmp direct.tmp; exit 0; }; rm -f direct.tmp");
+  EXPECT_EQ(RunUntil(167, {229, 328}), 229u);
+  EXPECT_EQ(G().driveCount, 2);
+  EXPECT_EQ(G().driveList[1], "C");
+  EXPECT_EQ(G().driveList[2], "E");
+  EXPECT_TRUE(boxes.empty());
+}
+
+// Any other number ends the scan: the number on the status line, a key,
+// the end sequence; the letters after it are not probed.
+TEST_F(ScanMenuTest, PermissionDeniedWhileProbingDEndsTheScan) {
+  MapDrives("CDE");
+  StandInInterpreter("[ \"$L\" = D ] && chattr +i .");
+  Later(1000, [this] { Press(Key::A, 0, 'a'); });
+  EXPECT_EQ(RunUntil(167, {229, 328}), 328u);
+  system(("chattr -i '" + tool.string() + "'").c_str());
+  EXPECT_EQ(tst::RowText(25, 34, 48), "Foutmelding. 70");
+  for (const auto& line : Lines(root / "log")) EXPECT_EQ(line.find("dir E:"), std::string::npos);
+}
+
+TEST_F(ScanMenuTest, OneDriveMenuLayout) {
+  Later(1000, [this] { Press(Key::Down); });
+  std::string entry;
+  int highlighted = 0;
+  Later(500, [&] {
+    entry = tst::RowText(8, 38, 42);
+    highlighted = Highlighted();
+    Press(Key::Enter, 0, 13);
+  });
+  EXPECT_EQ(RunMenu("C"), 91u);
+  EXPECT_EQ(G().chosenDrive, "C");
+  EXPECT_EQ(entry, "  C  ");
+  EXPECT_EQ(highlighted, 1) << "any key but Enter and Esc keeps the only entry highlighted";
+  EXPECT_EQ(tst::Bg(4, 19), 1);
+  EXPECT_EQ(tst::Bg(12, 62), 1);
+  EXPECT_EQ(tst::Bg(13, 30), 0) << "below the menu, the banner stays black";
+  EXPECT_EQ(tst::Ch(5, 21), 218);
+  EXPECT_EQ(tst::Ch(11, 60), 217);
+  EXPECT_EQ(tst::Fg(5, 21), 4);
+  EXPECT_EQ(tst::RowText(5, 30, 50), " Beschikbare drive's ");
+  EXPECT_EQ(tst::Fg(5, 30) * 10 + tst::Bg(5, 30), 144);
+  EXPECT_EQ(ts::ReturnPointDepth(), 0u);
+}
+
+TEST_F(ScanMenuTest, FourteenDrivesShowThirteen) {
+  Later(1000, [this] { Press(Key::Enter, 0, 13); });
+  std::string last;
+  Later(0, [&] { last = tst::RowText(20, 38, 42); });
+  RunMenu("CDEFGHIJKLMNOP");
+  EXPECT_EQ(G().driveCount, 13);
+  EXPECT_EQ(tst::RowText(20, 38, 42), "  O  ");
+  EXPECT_EQ(tst::Ch(23, 21), 192) << "inner frame to row 23";
+  EXPECT_EQ(tst::Bg(24, 19), 1) << "outer frame to row 24";
+}
+
+TEST_F(ScanMenuTest, EveryKeyButEnterAndEscMovesToTheNextEntry) {
+  std::vector<int> seen;
+  uint32_t gap = 1000;
+  for (auto press : std::vector<ts::KeyPress>{{Key::Down},
+                                               {Key::Up},
+                                               {Key::Right},
+                                               {Key::F, 0, 'f'},
+                                               {Key::Tab, 0, 9},
+                                               {Key::F1}}) {
+    Later(gap, [&, press] {
+      ts::OnKeyPress(press);
+    });
+    Later(300, [&] { seen.push_back(Highlighted()); });
+    gap = 300;
+  }
+  Later(300, [this] { Press(Key::Enter, 0, 13); });
+  RunMenu("CEF");
+  EXPECT_EQ(seen, (std::vector<int>{2, 3, 1, 2, 3, 1}));
+  EXPECT_EQ(G().chosenDrive, "C");
+}
+
+TEST_F(ScanMenuTest, WheelUpOverTheListGoesBackFromFirstToLast) {
+  Later(1000, [this] { ts::OnMouseWheel(40 * 8 - 4, 10 * 16 - 8, true); });
+  int seen = 0;
+  Later(300, [&] {
+    seen = Highlighted();
+    Press(Key::Enter, 0, 13);
+  });
+  RunMenu("CEF");
+  EXPECT_EQ(seen, 3);
+  EXPECT_EQ(G().chosenDrive, "F");
+}
+
+TEST_F(ScanMenuTest, TwoWheelStepsUpInOnePassCountOnce) {
+  Later(1000, [this] { Press(Key::Down); });
+  Later(300, [this] { Press(Key::Down); });
+  Later(300, [this] { Press(Key::Down); });  // entry 4
+  Later(300, [this] {
+    ts::OnMouseWheel(316, 152, true);
+    ts::OnMouseWheel(316, 152, true);
+  });
+  int seen = 0;
+  Later(300, [&] {
+    seen = Highlighted();
+    Press(Key::Enter, 0, 13);
+  });
+  RunMenu("CDEFG");
+  EXPECT_EQ(seen, 1);
+}
+
+TEST_F(ScanMenuTest, DoubleClickOnTheListChoosesTheHighlightedEntry) {
+  Later(1000, [this] { Press(Key::Down); });
+  Later(300, [this] { Press(Key::Down); });
+  Later(300, [this] { DoubleClick(8, 40); });
+  EXPECT_EQ(RunMenu("CEF"), 91u);
+  EXPECT_EQ(G().chosenDrive, "F");
+}
+
+TEST_F(ScanMenuTest, ClicksOutsideTheListAreaDoNothing) {
+  std::vector<std::pair<int, int>> outside = {{17, 40}, {10, 21}, {10, 60}, {14, 40}};
+  for (auto [row, col] : outside) {
+    Later(500, [=, this] { DoubleClick(row, col); });
+    Later(300, [=, this] { ts::OnMouseWheel((col - 1) * 8 + 4, (row - 1) * 16 + 8, false); });
+  }
+  int seen = 0;
+  Later(500, [&] {
+    seen = Highlighted();
+    Press(Key::Esc, 0, 27);
+  });
+  EXPECT_EQ(RunMenu("CDEFGHIJKLMNO"), 303u);
+  EXPECT_EQ(seen, 1);
+}
+
+TEST_F(ScanMenuTest, EscHotspotLightsUpAndItsDoubleClickLeaves) {
+  std::vector<int> colours;
+  auto colour = [&] { colours.push_back(tst::Fg(25, 49) * 10 + tst::Bg(25, 49)); };
+  Later(1000, colour);
+  Later(0, [this] { MoveMouseTo(25, 50); });
+  Later(300, colour);
+  Later(0, [this] { MoveMouseTo(25, 52); });
+  Later(300, colour);
+  Later(0, [this] { DoubleClick(25, 49); });
+  EXPECT_EQ(RunMenu("CE"), 303u);
+  EXPECT_EQ(colours, (std::vector<int>{30, 144, 140}));
+  EXPECT_EQ(ts::PopReturnPoint(), 8) << "Esc calls RestoreStartDirectory with return point 8";
+}
+
+TEST_F(ScanMenuTest, ADoubleClickQueuedBeforeTheMenuActsInItsFirstPass) {
+  Click(8, 40);
+  Click(8, 40);
+  EXPECT_EQ(RunMenu("CE"), 91u);
+  EXPECT_EQ(G().chosenDrive, "C");
+}
+
+TEST_F(ScanMenuTest, ANegativeEntryIndexEndsTheMenuWithError9) {
+  for (int pass = 0; pass < 2; ++pass) {
+    Later(pass == 0 ? 1000 : 300, [this] {
+      ts::OnMouseWheel(316, 152, true);
+      ts::OnMouseWheel(316, 152, true);
+    });
+  }
+  Later(500, [this] { Press(Key::A, 0, 'a'); });
+  EXPECT_EQ(RunMenu("C"), 328u);
+  EXPECT_EQ(tst::RowText(25, 34, 47), "Foutmelding. 9");
+}
+
+TEST_F(ScanMenuTest, TheClockRunsWhileTheMenuWaits) {
+  std::vector<std::string> clocks;
+  Later(1500, [&] { clocks.push_back(tst::RowText(1, 71, 78)); });
+  Later(1000, [&] {
+    clocks.push_back(tst::RowText(1, 71, 78));
+    Press(Key::Esc, 0, 27);
+  });
+  RunMenu("C");
+  ASSERT_EQ(clocks.size(), 2u);
+  EXPECT_EQ(clocks[0].substr(0, 6), "10:00:");
+  EXPECT_NE(clocks[0], clocks[1]);
+  EXPECT_EQ(tst::Fg(1, 71) * 10 + tst::Bg(1, 71), 70);
+}
+
+}  // namespace
