@@ -1,0 +1,43 @@
+// The window itself: made by SDL_SetVideoMode on the window thread, hidden,
+// shown and moved from the program thread. On X11 these act on the window
+// manager's top-level window that SDL reports; under a video driver without
+// a window (SDL's dummy driver) they only keep the wanted state.
+#pragma once
+#include <SDL/SDL.h>
+
+#include <mutex>
+#include <optional>
+
+namespace ts::sdl {
+
+class NativeWindow {
+ public:
+  // Before SDL_Init and before any other thread runs: lets Xlib serve
+  // both threads and gives SDL a place for the first window's position.
+  static void PrepareProcess();
+
+  // Window thread: makes the window, or makes it again at a new size. A
+  // first window comes up where MoveTo or Centre asked. Null on failure.
+  SDL_Surface* SetVideoMode(int width, int height);
+  bool Made();
+
+  // Program thread. A window that does not exist yet only records them.
+  void SetVisible(bool visible, int wantedWidth, int wantedHeight);
+  void MoveTo(int x, int y);
+  void Centre(int wantedWidth, int wantedHeight);
+  void Bell();
+
+ private:
+  struct Position {
+    int x = 0, y = 0;
+    bool centred = false;
+  };
+  void MoveMadeWindow(const Position& p);
+
+  std::mutex lock_;  // against the window thread making the window
+  bool made_ = false;
+  bool mapAfterResize_ = false;
+  std::optional<Position> position_;  // asked for before the window was made
+};
+
+}  // namespace ts::sdl

@@ -1,0 +1,195 @@
+#include "sdl_window.h"
+
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <exception>
+#include <thread>
+
+#include "native_window.h"
+#include "sdl_events.h"
+#include "sdl_port.h"
+#include "sdl_redraw.h"
+#include "textscreen/errors.h"
+#include "textscreen/files.h"
+#include "textscreen/font.h"
+#include "textscreen/mouse.h"
+#include "textscreen/screen.h"
+
+namespace ts::sdl {
+namespace {
+
+constexpr Uint32 kRedrawPeriodMs = 32;
+constexpr Uint32 kHiddenCommandPauseMs = 64;
+// Between two redraws the window looks for events this often; an idle
+// window then costs a small fraction of a core.
+constexpr Uint32 kEventPassMs = 10;
+constexpr int kRepeatDelayMs = 500;
+constexpr int kRepeatIntervalMs = 30;
+
+std::atomic<uint32_t> redrawCount{0};
+
+// The program's main routine on its own thread. However it ends, the close
+// request is raised, which tells the window thread to end the process.
+void RunProgram(const std::function<void()>& programMain) {
+  try {
+    programMain();
+  } catch (const ProgramStop&) {
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "logship: the program stopped: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "logship: the program stopped on an unknown exception\n");
+  }
+  if (!CloseRequested()) {
+    try {
+      StopProgram();
+    } catch (const ProgramStop&) {
+    }
+  }
+}
+
+class WindowThread {
+ public:
+  WindowThread() : port_(window_) {}
+  int Run(const std::function<void()>& programMain);
+
+ private:
+  bool Ending() const { return CloseRequested() || EndRequested(); }
+  void RedrawTick();
+  void Redraw();
+  void TakeEvents();
+  void TakeRequests();
+  void WaitForHiddenCommand();
+  void SetKeyRepeat(bool on);
+
+  NativeWindow window_;
+  SdlWindowPort port_;
+  CellPainter painter_;
+  EventTranslator events_;
+  bool focused_ = true;
+  bool repeating_ = false;
+  bool failureShown_ = false;
+};
+
+int WindowThread::Run(const std::function<void()>& programMain) {
+  focused_ = (SDL_GetAppState() & SDL_APPINPUTFOCUS) != 0;
+  SetKeyRepeat(focused_);
+  InstallWindow(&port_);
+  std::thread program(RunProgram, std::cref(programMain));
+
+  Uint32 nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
+  while (!Ending()) {
+    if (port_.HiddenCommandRunning()) {
+      WaitForHiddenCommand();
+      nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
+      continue;
+    }
+    const Uint32 now = SDL_GetTicks();
+    const int32_t untilRedraw = int32_t(nextRedraw - now);
+    if (untilRedraw <= 0) {
+      RedrawTick();
+      nextRedraw += kRedrawPeriodMs;
+      // A redraw that came late is not made up for.
+      if (int32_t(nextRedraw - SDL_GetTicks()) <= 0) nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
+      continue;
+    }
+    TakeEvents();
+    TakeRequests();
+    SDL_Delay(std::min<Uint32>(kEventPassMs, Uint32(untilRedraw)));
+  }
+
+  // The end: the program thread stops at its next step boundary.
+  SetEndRequest();
+  program.join();
+  CloseAllFiles();
+  InstallWindow(nullptr);
+  SDL_Quit();
+  return 0;
+}
+
+void WindowThread::RedrawTick() {
+  // The program thread changes the font only while the redraws hold.
+  if (port_.TakeRedrawHold()) return;
+  if (!port_.Visible()) return;
+  Redraw();
+}
+
+void WindowThread::Redraw() {
+  GlyphSource& font = CurrentFont();
+  const int width = kColumns * font.CellWidth(), height = kRows * font.CellHeight();
+  if (port_.TakeFontChange()) painter_.Forget();
+  SDL_Surface* surface = SDL_GetVideoSurface();
+  if (!surface || surface->w != width || surface->h != height) {
+    const bool first = !window_.Made();
+    surface = window_.SetVideoMode(width, height);
+    if (!surface) {
+      if (!failureShown_)
+        std::fprintf(stderr, "logship: no window of %d x %d: %s\n", width, height, SDL_GetError());
+      failureShown_ = true;
+      return;
+    }
+    painter_.Forget();
+    if (first && !events_.MouseSeen()) {
+      int x = 0, y = 0;
+      SDL_GetMouseState(&x, &y);
+      SetMouseStartPosition(x, y);
+    }
+  }
+  painter_.Draw(surface, SnapshotScreen(), font, redrawCount);
+  ++redrawCount;
+}
+
+void WindowThread::TakeEvents() {
+  SDL_Event event;
+  while (!Ending() && SDL_PollEvent(&event)) {
+    if (event.type == SDL_ACTIVEEVENT && (event.active.state & SDL_APPINPUTFOCUS)) {
+      focused_ = event.active.gain != 0;
+      SetKeyRepeat(focused_);
+    } else {
+      events_.Deliver(event);
+    }
+  }
+}
+
+void WindowThread::TakeRequests() {
+  if (auto caption = port_.TakeCaption()) SDL_WM_SetCaption(caption->c_str(), caption->c_str());
+  if (port_.TakePointerRequest()) {
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_WM_GrabInput(SDL_GRAB_OFF);
+  }
+}
+
+void WindowThread::WaitForHiddenCommand() {
+  // The screen shows what was printed before the command started.
+  if (port_.Visible()) Redraw();
+  SetKeyRepeat(false);
+  while (port_.HiddenCommandRunning() && !Ending()) SDL_Delay(kHiddenCommandPauseMs);
+  SetKeyRepeat(focused_);
+}
+
+void WindowThread::SetKeyRepeat(bool on) {
+  if (on == repeating_) return;
+  repeating_ = on;
+  if (on) SDL_EnableKeyRepeat(kRepeatDelayMs, kRepeatIntervalMs);
+  else SDL_EnableKeyRepeat(0, 0);
+}
+
+}  // namespace
+
+uint32_t RedrawCount() { return redrawCount; }
+
+int RunWindowed(std::function<void()> programMain) {
+  NativeWindow::PrepareProcess();
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
+    return 1;
+  }
+  SDL_EnableUNICODE(1);
+  SDL_WM_SetCaption("Untitled", "Untitled");
+  WindowThread window;
+  return window.Run(programMain);
+}
+
+}  // namespace ts::sdl
