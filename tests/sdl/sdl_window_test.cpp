@@ -41,25 +41,47 @@ std::string SurfaceSize() {
   return size;
 }
 
+// "80x25 cells" when the surface is 80 x 25 cells of the current font.
+std::string SizeInCells() {
+  const std::string size = SurfaceSize();
+  if (size == std::to_string(80 * ts::CellWidth()) + "x" + std::to_string(25 * ts::CellHeight()))
+    return "80x25 cells";
+  return size;
+}
+
 // --- The end of the process -------------------------------------------
 
-TEST(SdlEnd, CloseControlWithoutTrapStopsTheProgramThenTheProcess) {
-  ChildRun run = RunWindowedInChild([](Report& report) {
-    PushEvent(QuitEvent());
-    try {
-      WaitUntil([] {
-        ts::Step(1, [] {});
-        return false;
-      });
-      report.Line("still running");
-    } catch (const ts::ProgramStop&) {
-      report.Line("stopped at a step boundary");
-      throw;
-    }
-  });
-  ASSERT_TRUE(run.exited) << run.Text();
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.Text(), "stopped at a step boundary\nreturned 0\n");
+struct EndCase {
+  const char* name;
+  void (*push)();
+};
+
+const EndCase kUntrappedEnds[] = {
+    {"close control", [] { PushEvent(QuitEvent()); }},
+    {"Break", [] { sdltest::PushKey(SDLK_BREAK, KMOD_NONE, 0); }},
+    {"Ctrl+Scroll Lock", [] { sdltest::PushKey(SDLK_SCROLLOCK, KMOD_LCTRL, 0); }},
+};
+
+TEST(SdlEnd, WithoutTrapCloseControlAndBreakStopTheProgramThenTheProcess) {
+  for (const EndCase& c : kUntrappedEnds) {
+    SCOPED_TRACE(c.name);
+    ChildRun run = RunWindowedInChild([&](Report& report) {
+      c.push();
+      try {
+        WaitUntil([] {
+          ts::Step(1, [] {});
+          return false;
+        });
+        report.Line("still running");
+      } catch (const ts::ProgramStop&) {
+        report.Line("stopped at a step boundary");
+        throw;
+      }
+    });
+    ASSERT_TRUE(run.exited) << run.Text();
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.Text(), "stopped at a step boundary\nreturned 0\n");
+  }
 }
 
 TEST(SdlEnd, TrappedCloseControlAndBreakOnlySetTheirBits) {
@@ -78,25 +100,6 @@ TEST(SdlEnd, TrappedCloseControlAndBreakOnlySetTheirBits) {
   EXPECT_EQ(run.Text(), "bits 3\nnot ending\nreturned 0\n");
 }
 
-TEST(SdlEnd, BreakKeyWithoutTrapEndsTheProcess) {
-  ChildRun run = RunWindowedInChild([](Report& report) {
-    sdltest::PushKey(SDLK_SCROLLOCK, KMOD_LCTRL, 0);
-    try {
-      WaitUntil([] {
-        ts::Step(1, [] {});
-        return false;
-      });
-      report.Line("still running");
-    } catch (const ts::ProgramStop&) {
-      report.Line("stopped");
-      throw;
-    }
-  });
-  ASSERT_TRUE(run.exited) << run.Text();
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.Text(), "stopped\nreturned 0\n");
-}
-
 TEST(SdlEnd, AnIdleWindowCostsAlmostNothing) {
   ChildRun run = RunWindowedInChild(
       [](Report&) { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); });
@@ -104,7 +107,6 @@ TEST(SdlEnd, AnIdleWindowCostsAlmostNothing) {
   EXPECT_EQ(run.exitCode, 0);
   // A second of waiting, start and first redraw included.
   EXPECT_LT(run.cpuSeconds, 0.05);
-  std::printf("cpu %.4f\n", run.cpuSeconds);
 }
 
 // --- The mouse ----------------------------------------------------------
@@ -282,12 +284,10 @@ TEST(SdlRedraw, WindowTakesTheSizeOfTheLoadedFont) {
     long handle = ts::LoadFont(kDejaVu, 15, "monospace");
     ts::UseFont(handle);
     WaitRedraws(2);
-    report.Line("cell height " + std::to_string(ts::CellHeight()));
-    report.Line(SurfaceSize() == std::to_string(80 * ts::CellWidth()) + "x375" ? "80 x 25 cells"
-                                                                               : SurfaceSize());
+    report.Line("cell height " + std::to_string(ts::CellHeight()) + ", " + SizeInCells());
   });
   ASSERT_TRUE(run.exited) << run.Text();
-  EXPECT_EQ(run.Text(), "built-in 640x400\ncell height 15\n80 x 25 cells\nreturned 0\n");
+  EXPECT_EQ(run.Text(), "built-in 640x400\ncell height 15, 80x25 cells\nreturned 0\n");
 }
 
 // --- Hidden, shown, hidden commands --------------------------------------
@@ -306,11 +306,10 @@ TEST(SdlWindow, HiddenFromTheStartNoWindowIsMadeBeforeItIsShown) {
                 " redraws");
     ts::ScreenShow();
     WaitRedraws(1);
-    report.Line(SurfaceSize() == std::to_string(80 * ts::CellWidth()) + "x375" ? "shown: final size"
-                                                                               : SurfaceSize());
+    report.Line("shown: cell height " + std::to_string(ts::CellHeight()) + ", " + SizeInCells());
   });
   ASSERT_TRUE(run.exited) << run.Text();
-  EXPECT_EQ(run.Text(), "hidden: none, 0 redraws\nshown: final size\nreturned 0\n");
+  EXPECT_EQ(run.Text(), "hidden: none, 0 redraws\nshown: cell height 15, 80x25 cells\nreturned 0\n");
 }
 
 TEST(SdlWindow, HiddenCommandStopsRedrawsEventsAndKeyRepeat) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "native_window.h"
 #include "textscreen/window.h"

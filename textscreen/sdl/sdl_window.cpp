@@ -16,6 +16,7 @@
 #include "textscreen/files.h"
 #include "textscreen/font.h"
 #include "textscreen/mouse.h"
+#include "textscreen/reset.h"
 #include "textscreen/screen.h"
 
 namespace ts::sdl {
@@ -181,6 +182,9 @@ void WindowThread::SetKeyRepeat(bool on) {
 uint32_t RedrawCount() { return redrawCount; }
 
 int RunWindowed(std::function<void()> programMain) {
+  // Every room of the layer in its start state (the palette among them)
+  // before the window thread reads any of it.
+  ResetLayer();
   NativeWindow::PrepareProcess();
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
     std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
