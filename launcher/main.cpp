@@ -1,0 +1,25 @@
+// launcher: no window, no console, no settings; its command line is ignored.
+#include <unistd.h>
+
+#include <thread>
+
+#include "launch_main.h"
+#include "textscreen/errors.h"
+#include "textscreen/platform/paths.h"
+
+int main() {
+  // The main program's path is relative to the launcher's own folder,
+  // whatever folder the launcher was started from.
+  std::string folder = ts::platform::ExecutableFolder();
+  if (!folder.empty()) (void)chdir(folder.c_str());
+
+  ts::SetBoxTextFormat(launcher::LauncherBoxText);
+  std::thread program([] {
+    try {
+      launcher::LaunchMain();
+    } catch (const ts::ProgramStop&) {
+    }
+  });
+  program.join();
+  return 0;
+}

@@ -1,0 +1,301 @@
+#include "textscreen/platform/message_box.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "support/child_process.h"
+#include "support/scripted.h"
+#include "textscreen/platform/paths.h"
+
+namespace {
+
+using ts::platform::BoxAnswer;
+using ts::platform::BoxKind;
+using ts::platform::ShowMessageBox;
+
+// The variables that pick where an answer comes from, all unset: the box
+// then has neither a display nor a scripted answer.
+std::vector<std::pair<std::string, std::optional<std::string>>> NoSeams() {
+  return {{"DISPLAY", std::nullopt},
+          {"LOGSHIP_BOX_ANSWER", std::nullopt},
+          {"LOGSHIP_BOX_LOG", std::nullopt}};
+}
+
+// Restores the variables a test sets in this process.
+class EnvironmentGuard {
+ public:
+  explicit EnvironmentGuard(std::vector<std::string> names) : names_(std::move(names)) {
+    for (const std::string& n : names_) {
+      const char* v = getenv(n.c_str());
+      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
+    }
+  }
+  ~EnvironmentGuard() {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (saved_[i]) setenv(names_[i].c_str(), saved_[i]->c_str(), 1);
+      else unsetenv(names_[i].c_str());
+    }
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::optional<std::string>> saved_;
+};
+
+TEST(MessageBox, AnswererTakesEveryBoxBeforeAnyOtherSeam) {
+  EnvironmentGuard guard({"LOGSHIP_BOX_ANSWER"});
+  setenv("LOGSHIP_BOX_ANSWER", "yes", 1);
+  std::vector<tst::Box> seen;
+  ts::platform::SetBoxAnswerer([&](const std::string& c, const std::string& t, BoxKind k) {
+    seen.push_back({c, t, k});
+    return BoxAnswer::No;
+  });
+  EXPECT_EQ(ShowMessageBox("Unhandled Error #5", "Line:7\nIllegal function call\nContinue?",
+                           BoxKind::YesNo),
+            BoxAnswer::No);
+  ts::platform::SetBoxAnswerer(nullptr);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, "Unhandled Error #5");
+  EXPECT_EQ(seen[0].text, "Line:7\nIllegal function call\nContinue?");
+  EXPECT_EQ(seen[0].kind, BoxKind::YesNo);
+}
+
+TEST(MessageBox, EnvironmentAnswersAndLogsEveryBox) {
+  EnvironmentGuard guard({"LOGSHIP_BOX_ANSWER", "LOGSHIP_BOX_LOG"});
+  tst::ScratchFolder folder("logship-box");
+  std::string log = folder.path() + "/boxes.log";
+  setenv("LOGSHIP_BOX_LOG", log.c_str(), 1);
+
+  struct Case {
+    const char* answer;
+    BoxKind kind;
+    BoxAnswer expected;
+  };
+  const Case cases[] = {
+      {"yes", BoxKind::YesNo, BoxAnswer::Yes},
+      {"No", BoxKind::YesNo, BoxAnswer::No},
+      {"no", BoxKind::Ok, BoxAnswer::Ok},
+  };
+  std::string expectedLog;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    setenv("LOGSHIP_BOX_ANSWER", c.answer, 1);
+    EXPECT_EQ(ShowMessageBox("Critical Error", "Out of memory", c.kind), c.expected);
+    expectedLog += "Critical Error\nOut of memory\n\n";
+  }
+  EXPECT_EQ(tst::ReadFile(log), expectedLog);
+}
+
+int AnswerCode(BoxAnswer a) { return 10 + int(a); }
+
+TEST(MessageBox, WithoutDisplayOrTerminalTheAnswerIsNo) {
+  for (BoxKind kind : {BoxKind::YesNo, BoxKind::Ok}) {
+    SCOPED_TRACE(kind == BoxKind::Ok ? "OK box" : "Yes/No box");
+    tst::ChildOptions options;
+    options.env = NoSeams();
+    auto result = tst::RunInChild(options, [kind] {
+      return AnswerCode(ShowMessageBox("Unhandled Error #53", "Line:2\nFile not found", kind));
+    });
+    EXPECT_EQ(result.exitCode,
+              AnswerCode(kind == BoxKind::Ok ? BoxAnswer::Ok : BoxAnswer::No));
+    EXPECT_NE(result.stderrText.find("Unhandled Error #53\nLine:2\nFile not found\n"),
+              std::string::npos)
+        << result.stderrText;
+  }
+}
+
+// A display named but not there: the helper cannot ask, so the box falls
+// back as without a display; the log still gets the box first.
+TEST(MessageBox, UnreachableDisplayFallsBackAfterLogging) {
+  tst::ScratchFolder folder("logship-box");
+  std::string log = folder.path() + "/boxes.log";
+  tst::ChildOptions options;
+  options.env = NoSeams();
+  options.env.push_back({"DISPLAY", ":4711"});
+  options.env.push_back({"LOGSHIP_BOX_LOG", log});
+  auto result = tst::RunInChild(
+      options, [] { return AnswerCode(ShowMessageBox("Cap", "Text", BoxKind::YesNo)); });
+  EXPECT_EQ(result.exitCode, AnswerCode(BoxAnswer::No));
+  EXPECT_NE(result.stderrText.find("Cap\nText\n"), std::string::npos) << result.stderrText;
+  EXPECT_EQ(tst::ReadFile(log), "Cap\nText\n\n");
+}
+
+// Reads the terminal's master side until `prompt` has come `times` times
+// in all, or 5 s have passed.
+bool AwaitPrompts(int master, const std::string& prompt, int times, std::string& seen) {
+  auto count = [&] {
+    int n = 0;
+    for (size_t at = seen.find(prompt); at != std::string::npos; at = seen.find(prompt, at + 1))
+      ++n;
+    return n;
+  };
+  while (count() < times) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 5000) <= 0) return false;
+    char buffer[256];
+    ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    seen.append(buffer, n);
+  }
+  return true;
+}
+
+TEST(MessageBox, OnATerminalTheQuestionIsAskedUntilAnswered) {
+  struct Case {
+    BoxKind kind;
+    std::vector<std::string> typed;  // one line for each prompt
+    BoxAnswer expected;
+  };
+  const Case cases[] = {
+      {BoxKind::YesNo, {"y\n"}, BoxAnswer::Yes},
+      {BoxKind::YesNo, {"N\n"}, BoxAnswer::No},
+      {BoxKind::YesNo, {"\n", "maybe\n", " Yes\n"}, BoxAnswer::Yes},
+      {BoxKind::Ok, {"\n"}, BoxAnswer::Ok},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed.back());
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      unsetenv("DISPLAY");
+      unsetenv("LOGSHIP_BOX_ANSWER");
+      unsetenv("LOGSHIP_BOX_LOG");
+      _exit(AnswerCode(ShowMessageBox("Question", "Continue?", c.kind)));
+    }
+    std::string seen;
+    const std::string prompt = c.kind == BoxKind::Ok ? "(OK) " : "(y/n) ";
+    int prompts = 0;
+    for (const std::string& line : c.typed) {
+      ASSERT_TRUE(AwaitPrompts(master, prompt, ++prompts, seen)) << seen;
+      ASSERT_EQ(write(master, line.data(), line.size()), ssize_t(line.size()));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    close(master);
+    EXPECT_NE(seen.find("Question\r\nContinue?\r\n"), std::string::npos) << seen;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), AnswerCode(c.expected));
+  }
+}
+
+// The real dialog under a virtual X server, answered by keys and a click.
+// Needs Xvfb, xdotool and X fonts; skipped where they are not installed.
+class DesktopDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && "
+               "command -v xwininfo >/dev/null") != 0)
+      GTEST_SKIP() << "no Xvfb, xdotool or xwininfo";
+    std::string helper = ts::platform::ExecutableFolder() + "/logship-msgbox";
+    if (access(helper.c_str(), X_OK) != 0) GTEST_SKIP() << "no logship-msgbox built";
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    xvfb = fork();
+    if (xvfb == 0) {
+      close(fds[0]);
+      int null = open("/dev/null", O_RDWR);
+      dup2(null, 1);
+      dup2(null, 2);
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
+             "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char ch;
+    pollfd p{fds[0], POLLIN, 0};
+    while (poll(&p, 1, 10000) > 0 && read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    display = ":" + number;
+  }
+  void TearDown() override {
+    if (xvfb > 0) {
+      kill(xvfb, SIGTERM);
+      waitpid(xvfb, nullptr, 0);
+    }
+  }
+
+  // Output of a shell command run against the virtual display.
+  std::string Shell(const std::string& command) {
+    std::string full = "DISPLAY=" + display + " " + command + " 2>/dev/null";
+    std::string out;
+    if (FILE* f = popen(full.c_str(), "r")) {
+      char buffer[512];
+      while (size_t n = fread(buffer, 1, sizeof buffer, f)) out.append(buffer, n);
+      pclose(f);
+    }
+    return out;
+  }
+
+  pid_t xvfb = -1;
+  std::string display;
+};
+
+TEST_F(DesktopDialog, AnsweredWithTheKeyboardAndTheMouse) {
+  struct Case {
+    const char* caption;
+    BoxKind kind;
+    const char* key;  // nullptr: a click on No
+    BoxAnswer expected;
+  };
+  const Case cases[] = {
+      {"Enter is Yes", BoxKind::YesNo, "Return", BoxAnswer::Yes},
+      {"Esc is No", BoxKind::YesNo, "Escape", BoxAnswer::No},
+      {"A click on No", BoxKind::YesNo, nullptr, BoxAnswer::No},
+      {"Critical Error", BoxKind::Ok, "Return", BoxAnswer::Ok},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    pid_t box = fork();
+    if (box == 0) {
+      setenv("DISPLAY", display.c_str(), 1);
+      unsetenv("LOGSHIP_BOX_ANSWER");
+      unsetenv("LOGSHIP_BOX_LOG");
+      int null = open("/dev/null", O_RDWR);
+      dup2(null, 2);
+      setsid();
+      _exit(AnswerCode(ShowMessageBox(c.caption, "Some text", c.kind)));
+    }
+    std::string info;
+    for (int tries = 0; tries < 500; ++tries) {
+      info = Shell(std::string("xwininfo -name '") + c.caption + "'");
+      if (info.find("Height:") != std::string::npos) break;
+      if (waitpid(box, nullptr, WNOHANG) == box)
+        GTEST_SKIP() << "the helper could not show a dialog here (X fonts missing?)";
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    auto field = [&](const std::string& name) {
+      size_t at = info.find(name + ":");
+      return at == std::string::npos ? 0 : atoi(info.c_str() + at + name.size() + 1);
+    };
+    int x = field("Absolute upper-left X"), y = field("Absolute upper-left Y");
+    int w = field("Width"), h = field("Height");
+    ASSERT_GT(w, 0) << "no dialog window";
+    // Without a window manager the keys go to the window under the pointer.
+    std::string action = c.key ? std::string("key ") + c.key : "click 1";
+    int px = c.key ? x + w / 2 : x + w * 3 / 4, py = c.key ? y + 10 : y + h - 26;
+    Shell("xdotool mousemove " + std::to_string(px) + " " + std::to_string(py) + " " + action);
+    int status = 0;
+    bool ended = false;
+    for (int tries = 0; tries < 500 && !ended; ++tries) {
+      ended = waitpid(box, &status, WNOHANG) == box;
+      if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!ended) {
+      kill(box, SIGKILL);
+      waitpid(box, &status, 0);
+      FAIL() << "the dialog was not answered";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), AnswerCode(c.expected));
+  }
+}
+
+}  // namespace

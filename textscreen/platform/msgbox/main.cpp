@@ -1,0 +1,44 @@
+// logship-msgbox yesno|ok CAPTION TEXT
+//
+// The desktop dialog of the message boxes, in a process of its own so that
+// SDL 2 never meets the SDL 1.2 of the export tool. It answers by its exit
+// status (see message_box.h).
+#include <SDL.h>
+
+#include <cstring>
+
+#include "../message_box.h"
+
+using namespace ts::platform;
+
+int main(int argc, char** argv) {
+  if (argc != 4) return kHelperCannotAsk;
+  bool ok = std::strcmp(argv[1], "ok") == 0;
+  if (!ok && std::strcmp(argv[1], "yesno") != 0) return kHelperCannotAsk;
+
+  enum { kYes, kNo, kOk };
+  const SDL_MessageBoxButtonData yesNo[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, kYes, "Yes"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kNo, "No"},
+  };
+  const SDL_MessageBoxButtonData okOnly[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kOk,
+       "OK"},
+  };
+
+  // No icon flag: the boxes have none. No owner window either: SDL then
+  // marks it a dialog of its own, which window managers keep on top.
+  SDL_MessageBoxData box{};
+  box.flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+  box.window = nullptr;
+  box.title = argv[2];
+  box.message = argv[3];
+  box.numbuttons = ok ? 1 : 2;
+  box.buttons = ok ? okOnly : yesNo;
+
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) return kHelperCannotAsk;
+  if (ok) return kHelperOk;
+  // Closing the dialog by its title bar is the Esc of the box: No.
+  return pressed == kYes ? kHelperYes : kHelperNo;
+}

@@ -1,0 +1,155 @@
+// Program start in place of WinExec.
+#include "program_start.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "../errors.h"
+#include "paths.h"
+
+extern char** environ;
+
+namespace ts::platform {
+
+namespace {
+
+bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// One argument after the program, by the rules of the C runtime: 2n
+// backslashes before a quote give n and the quote toggles quoting, 2n+1
+// give n and a literal quote; "" inside quotes is a literal quote;
+// backslashes before anything else stay as they are.
+Bytes NextArgument(const Bytes& line, size_t& i) {
+  Bytes arg;
+  bool quoted = false;
+  while (i < line.size()) {
+    size_t slashes = 0;
+    while (i < line.size() && line[i] == '\\') {
+      ++slashes;
+      ++i;
+    }
+    if (i < line.size() && line[i] == '"') {
+      arg.append(slashes / 2, '\\');
+      if (slashes % 2 == 1) {
+        arg += '"';
+      } else if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+        arg += '"';
+        ++i;
+      } else {
+        quoted = !quoted;
+      }
+      ++i;
+      continue;
+    }
+    arg.append(slashes, '\\');
+    if (i >= line.size() || (!quoted && Blank(line[i]))) break;
+    arg += line[i++];
+  }
+  return arg;
+}
+
+}  // namespace
+
+std::vector<Bytes> SplitCommandLine(const Bytes& line) {
+  std::vector<Bytes> words;
+  size_t i = 0;
+  while (i < line.size() && Blank(line[i])) ++i;
+  if (i == line.size()) return words;
+
+  Bytes program;
+  if (line[i] == '"') {
+    size_t close = line.find('"', i + 1);
+    if (close == Bytes::npos) close = line.size();
+    program = line.substr(i + 1, close - i - 1);
+    i = std::min(close + 1, line.size());
+  } else {
+    size_t end = i;
+    while (end < line.size() && !Blank(line[end])) ++end;
+    program = line.substr(i, end - i);
+    i = end;
+  }
+  if (program.empty()) return words;
+  words.push_back(program);
+
+  for (;;) {
+    while (i < line.size() && Blank(line[i])) ++i;
+    if (i == line.size()) break;
+    words.push_back(NextArgument(line, i));
+  }
+  return words;
+}
+
+pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv) {
+  std::vector<char*> cargv;
+  for (const std::string& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+  cargv.push_back(nullptr);
+
+  // The caller's threads may block or ignore signals (SDL does); the new
+  // program must not inherit that.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  pid_t pid = -1;
+  int rc = posix_spawn(&pid, path.c_str(), nullptr, &attr, cargv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    errno = rc;
+    return -1;
+  }
+  return pid;
+}
+
+bool SpawnCommandLine(const Bytes& commandLine) {
+  std::vector<Bytes> words = SplitCommandLine(commandLine);
+  if (words.empty()) return false;
+
+  NativePath program = ToNative(words[0]);
+  if (program.error != PathError::None || program.path.empty()) return false;
+  // Only an executable regular file is a program; a folder is not.
+  struct stat st;
+  if (stat(program.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (access(program.path.c_str(), X_OK) != 0) return false;
+
+  std::vector<std::string> argv{program.path};
+  for (size_t k = 1; k < words.size(); ++k) argv.push_back(Cp437ToUtf8(words[k]));
+
+  // glibc reports a failed exec (ENOEXEC, a missing interpreter) here.
+  pid_t pid = SpawnNative(program.path, argv);
+  if (pid < 0) return false;
+
+  // The program usually outlives us and is then reaped by init; while we
+  // still run, this keeps it from lingering as a zombie when it ends first.
+  std::thread([pid] {
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
+}
+
+}  // namespace ts::platform
+
+namespace ts {
+
+void StartProgram(const Bytes& path) {
+  if (ErrorPending()) return;
+  Bytes commandLine = path;
+  std::replace(commandLine.begin(), commandLine.end(), '/', '\\');
+  if (platform::SpawnCommandLine(commandLine)) StopProgram();
+  RaiseError(53);
+}
+
+}  // namespace ts
