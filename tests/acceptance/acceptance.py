@@ -1,0 +1,670 @@
+#!/usr/bin/env python3
+"""Acceptance scenarios: the installed logship and launcher, run in a real X
+server and driven by real key and mouse events.
+
+    acceptance.py INSTALL_DIR [--artifacts DIR] [--only NAME ...]
+
+Every scenario works in a fresh copy of the install with its own Intern.int,
+data file, next program and drive folders. The closing line reads
+"N passed, M failed" (", K skipped" when a scenario cannot run here)."""
+
+import argparse
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xscreen import (BLACK, BROWN, CYAN, DARK_BLUE, GREEN, GREY, LIGHT_BLUE, RED,  # noqa: E402
+                     WHITE, YELLOW, Failure, colour_name, find_window, near,
+                     park_pointer, wait_until)
+
+START_TIMEOUT = 20      # process start to the drive menu
+STEP_TIMEOUT = 10       # one key or click to what it brings on the screen
+END_TIMEOUT = 10        # the last key to the end of the process
+
+
+class Skip(Exception):
+    """A scenario that cannot run on this machine."""
+
+
+# Screen expectations: each knows how to test one screenshot.
+
+class Bg:
+    def __init__(self, row, col, colour):
+        self.row, self.col, self.colour = row, col, colour
+
+    def test(self, cells):
+        seen = cells.background(self.row, self.col)
+        return near(seen, self.colour), "row %d col %d background %s, seen %s" % (
+            self.row, self.col, colour_name(self.colour), colour_name(seen))
+
+
+class NotBg(Bg):
+    def test(self, cells):
+        seen = cells.background(self.row, self.col)
+        return not near(seen, self.colour), "row %d col %d background not %s, seen %s" % (
+            self.row, self.col, colour_name(self.colour), colour_name(seen))
+
+
+class Ink:
+    """The glyph's colour: its most covered pixel lies on the way from the
+    background to this colour, at least most of the way (anti-aliasing)."""
+    def __init__(self, row, col, colour):
+        self.row, self.col, self.colour = row, col, colour
+
+    def test(self, cells):
+        seen = cells.ink(self.row, self.col)
+        want = "no glyph" if self.colour is None else colour_name(self.colour)
+        got = "no glyph" if seen is None else colour_name(seen)
+        if self.colour is None or seen is None:
+            ok = seen is None and self.colour is None
+        else:
+            ok = on_the_way(cells.background(self.row, self.col), self.colour, seen)
+        return ok, "row %d col %d ink %s, seen %s" % (self.row, self.col, want, got)
+
+
+def on_the_way(bg, fg, seen):
+    span = [f - b for f, b in zip(fg, bg)]
+    length = sum(d * d for d in span)
+    if length == 0:
+        return False
+    t = sum((s - b) * d for s, b, d in zip(seen, bg, span)) / length
+    off = max(abs(s - (b + t * d)) for s, b, d in zip(seen, bg, span))
+    return t >= 0.6 and off <= 30
+
+
+class Centre(Bg):
+    """The pixel in the middle of the cell (a full block covers it)."""
+    def test(self, cells):
+        seen = cells.centre(self.row, self.col)
+        return near(seen, self.colour), "row %d col %d centre %s, seen %s" % (
+            self.row, self.col, colour_name(self.colour), colour_name(seen))
+
+
+def bg_run(row, cols, colour):
+    return [Bg(row, c, colour) for c in cols]
+
+
+def expect_screen(window, checks, what, timeout=STEP_TIMEOUT):
+    """Polls screenshots until every check holds; else fails with the
+    checks that the last screenshot did not meet."""
+    deadline = time.monotonic() + timeout
+    while True:
+        cells = window.shot()
+        failed = [text for ok, text in (c.test(cells) for c in checks) if not ok]
+        if not failed:
+            return cells
+        if time.monotonic() >= deadline:
+            raise Failure("%s: after %.0f s still %s%s" % (
+                what, timeout, "; ".join(failed[:6]),
+                " (and %d more)" % (len(failed) - 6) if len(failed) > 6 else ""))
+        time.sleep(0.03)
+
+
+def highlighted(entry, count):
+    """The menu with `entry` (1-based) highlighted among `count` entries."""
+    checks = bg_run(7 + entry, [38, 39, 41, 42], GREY)
+    checks += [Bg(7 + e, 38, BLACK) for e in range(1, count + 1) if e != entry]
+    return checks
+
+
+NAME_FIELD = bg_run(14, range(42, 50), RED)
+
+
+def centred(row, text):
+    """The first and last column of a text centred on 80 columns: from 41
+    minus half its length, halves to even."""
+    first = round(41 - len(text) / 2)
+    return first, first + len(text) - 1
+
+
+def export_screen(base_name, drive):
+    """The export screen for data file base name `base_name` and `drive`."""
+    first, last = centred(6, "Bestand %s exporteren" % base_name)
+    checks = [Ink(6, first, WHITE), Ink(6, last, WHITE), Ink(6, first - 1, None),
+              Ink(6, last + 1, None)]
+    checks += [Bg(9, 19, DARK_BLUE), Bg(17, 61, DARK_BLUE), Bg(13, 20, DARK_BLUE),
+               Bg(18, 40, BLACK), Bg(13, 62, BLACK)]                   # the blue frame
+    checks += [Ink(13, 21, RED), Ink(13, 59, RED), Ink(16, 40, RED), Bg(11, 22, BLACK)]
+    checks += bg_run(10, range(32, 49), RED) + [Ink(10, 34, YELLOW), Ink(10, 25, RED)]
+    checks += [Ink(12, 40, WHITE), Ink(12, 41, WHITE), Ink(12, 39, None), Ink(12, 42, None)]
+    checks += [Ink(14, 31, GREY), Ink(14, 29, None)]                   # " Filenaam : "
+    # " Geef filenaam. Extensie is .xxx [ESC]Terug" at columns 20 to 60.
+    checks += [Ink(25, 21, GREY), Ink(25, 52, None), Ink(25, 56, GREY), Ink(25, 60, GREY),
+               Ink(25, 19, None), Ink(25, 61, None)] + [Ink(25, c, CYAN) for c in (53, 54, 55)]
+    return checks + NAME_FIELD
+
+
+# The world of one scenario.
+
+def make_data(length, seed):
+    """Bytes that a copy in text mode or with a lost tail would not keep."""
+    rng = random.Random(seed)
+    special = b"\r\n\x1a\x00\xff\x80\"\\,"
+    return bytes(special[i % len(special)] if i % 7 == 0 else rng.randrange(256)
+                 for i in range(length))
+
+
+class World:
+    def __init__(self, install, name, artifacts, sticks=("E", "F")):
+        self.name = name
+        self.artifacts = artifacts
+        self.root = tempfile.mkdtemp(prefix="logship-accept-%s-" % name)
+        self.app = os.path.join(self.root, "app")
+        shutil.copytree(install, self.app, symlinks=True)
+        self.sticks = {}
+        for letter in sticks:
+            self.sticks[letter] = os.path.join(self.root, "stick" + letter)
+            os.mkdir(self.sticks[letter])
+        # C is the scenario's own folder, so the tool's folder lies on C:.
+        self.drives = ";".join(["C=" + self.root] + ["%s=%s" % kv for kv in self.sticks.items()])
+        self.marker = os.path.join(self.root, "next-ran")
+        self.box_log = os.path.join(self.root, "boxes.log")
+        self.immutable = []
+        self.proc = None
+        self.window = None
+
+    def write(self, name, data):
+        path = os.path.join(self.app, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode("latin-1"))
+        return path
+
+    def next_program(self, name="next.sh"):
+        """A next program that records that it ran and in which folder."""
+        path = self.write(name, "#!/bin/sh\npwd > '%s.tmp' && mv '%s.tmp' '%s'\n"
+                          % (self.marker, self.marker, self.marker))
+        os.chmod(path, 0o755)
+
+    def hand_over(self, data_name, data, next_name="next.sh"):
+        self.data = data
+        self.write(data_name, data)
+        self.write("Intern.int", "%s\r\n%s\r\n" % (data_name, next_name))
+        self.next_program(next_name)
+
+    def env(self, **extra):
+        env = dict(os.environ)
+        env.update(LOGSHIP_DRIVES=self.drives, LOGSHIP_BOX_ANSWER="no",
+                   LOGSHIP_BOX_LOG=self.box_log)
+        env.update(extra)
+        return env
+
+    def start(self, program="logship", **extra_env):
+        park_pointer()
+        self.out = open(os.path.join(self.root, program + ".out"), "wb")
+        # Started from another folder: the program makes its own folder current.
+        self.proc = subprocess.Popen([os.path.join(self.app, program)], cwd="/",
+                                     env=self.env(**extra_env), stdin=subprocess.DEVNULL,
+                                     stdout=self.out, stderr=subprocess.STDOUT,
+                                     start_new_session=True)
+        return self.proc
+
+    def start_to_menu(self, entries=3):
+        self.start()
+        self.window = find_window(START_TIMEOUT)
+        expect_screen(self.window, highlighted(1, entries), "the drive menu", START_TIMEOUT)
+        return self.window
+
+    def choose(self, entry, entries=3):
+        """Moves the highlight from entry 1 to `entry` with Down and takes it
+        with Enter; returns once the name field is on the screen."""
+        for e in range(2, entry + 1):
+            self.window.key("Down")
+            expect_screen(self.window, highlighted(e, entries), "the highlight on entry %d" % e)
+        self.window.key("Return")
+        expect_screen(self.window, NAME_FIELD, "the name field")
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def expect_end(self, timeout=END_TIMEOUT):
+        try:
+            rc = self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program still runs %d s after the last input" % timeout)
+        if rc != 0:
+            raise Failure("exit code %d, expected 0" % rc)
+
+    def expect_still_running(self, seconds=0.5):
+        try:
+            rc = self.proc.wait(seconds)
+            raise Failure("the program ended (exit code %d) where it should wait" % rc)
+        except subprocess.TimeoutExpired:
+            pass
+
+    def expect_next_started(self):
+        seen = wait_until(lambda: os.path.exists(self.marker) and open(self.marker).read(),
+                          5, "the next program to run")
+        if os.path.realpath(seen.strip()) != os.path.realpath(self.app):
+            raise Failure("the next program ran in %s, expected %s" % (seen.strip(), self.app))
+
+    def expect_nothing_started(self):
+        if os.path.exists(self.marker):
+            raise Failure("a next program was started")
+
+    def stick_files(self, letter):
+        return sorted(os.listdir(self.sticks[letter]))
+
+    def expect_copy(self, letter, name, data=None):
+        data = self.data if data is None else data
+        for other in self.sticks:
+            want = [name] if other == letter else []
+            if self.stick_files(other) != want:
+                raise Failure("drive %s holds %s, expected %s"
+                              % (other, self.stick_files(other), want))
+        with open(os.path.join(self.sticks[letter], name), "rb") as f:
+            copy = f.read()
+        if copy != data:
+            first = next((i for i, (a, b) in enumerate(zip(copy, data)) if a != b),
+                         min(len(copy), len(data)))
+            raise Failure("%s:\\%s differs from the data file: %d bytes against %d, first "
+                          "difference at byte %d" % (letter, name, len(copy), len(data), first))
+
+    def expect_no_copy(self):
+        for letter in self.sticks:
+            if self.stick_files(letter):
+                raise Failure("drive %s holds %s, expected nothing"
+                              % (letter, self.stick_files(letter)))
+
+    def expect_no_box(self):
+        if os.path.exists(self.box_log):
+            raise Failure("an error box came up: %r" % open(self.box_log).read())
+
+    def expect_clean_folder(self):
+        left = [n for n in os.listdir(self.app) if n.lower() in ("hulp.hlp", "direct.tmp")]
+        if left:
+            raise Failure("temporary files left in the tool's folder: %s" % left)
+
+    def make_read_only(self, letter):
+        path = self.sticks[letter]
+        if os.geteuid() == 0:
+            if subprocess.run(["chattr", "+i", path], capture_output=True).returncode != 0:
+                raise Skip("chattr +i is not supported here")
+            self.immutable.append(path)
+        else:
+            os.chmod(path, 0o555)
+        try:
+            open(os.path.join(path, "probe"), "wb").close()
+        except OSError:
+            return
+        os.unlink(os.path.join(path, "probe"))
+        raise Skip("cannot make a folder refuse new files here")
+
+    def close(self, failed):
+        if self.running():
+            if failed and self.window is not None:
+                self.save_screen("at-failure")
+            os.killpg(self.proc.pid, 9)
+            self.proc.wait()
+        for path in self.immutable:
+            subprocess.run(["chattr", "-i", path], capture_output=True)
+        if failed and self.artifacts:
+            os.makedirs(self.artifacts, exist_ok=True)
+            for name in os.listdir(self.root):
+                if name.endswith((".out", ".log", ".png")):
+                    shutil.copy(os.path.join(self.root, name),
+                                os.path.join(self.artifacts, "%s-%s" % (self.name, name)))
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def save_screen(self, label):
+        try:
+            self.window.save_png(os.path.join(self.root, label + ".png"))
+        except Exception:
+            pass
+
+
+# Scenarios. Each takes a fresh World; a Failure says what differs.
+
+SCENARIOS = []
+
+
+def scenario(fn):
+    SCENARIOS.append(fn)
+    return fn
+
+
+def export_row(data_name, typed, expected_name, length, notice):
+    """One row of the extension table: a whole export to E."""
+    def run(w):
+        w.hand_over(data_name, make_data(length, sum(data_name.encode())))
+        w.start_to_menu()
+        w.choose(2)
+        expect_screen(w.window, export_screen(data_name[:-4], "E"), "the export screen")
+        # The contest-call notice stands only for a copy that ends in .cbr.
+        notice_checks = ([Bg(19, 29, DARK_BLUE), Ink(19, 29, CYAN), Bg(22, 51, DARK_BLUE)]
+                         if notice else [Bg(19, 29, BLACK), Bg(22, 51, BLACK)])
+        expect_screen(w.window, notice_checks, "the contest-call notice" if notice
+                      else "the export screen without the contest-call notice")
+        if typed:
+            w.window.type_text(typed)
+        w.window.key("Return")
+        w.expect_end()
+        w.expect_copy("E", expected_name)
+        w.expect_next_started()
+        w.expect_no_box()
+        w.expect_clean_folder()
+    run.__name__ = "export %s -> E:\\%s" % (data_name, expected_name)
+    return run
+
+
+for row in [("contest.CBR", "pa0abc", "PA0ABC.cbr", 12345, True),
+            ("uitslag.csv", "pd1x", "PD1X.csv", 4000, False),
+            ("Contest.Pcn", "", "Contest.pcn", 99, False),       # the pre-filled name
+            ("veld.ETK", "vd2", "VD2.etk", 1, False),
+            ("test.log", "", "test.cbr", 250, True),             # pre-filled, copied as .cbr
+            ("notes.dat", "x9", "X9.txt", 777, False)]:
+    SCENARIOS.append(export_row(*row))
+
+
+@scenario
+def empty_name_keeps_asking(w):
+    w.hand_over("uitslag.csv", make_data(300, 3))
+    w.start_to_menu()
+    w.choose(2)
+    w.window.key("Return")           # an empty name: the prompt comes again
+    time.sleep(0.3)
+    expect_screen(w.window, NAME_FIELD, "the name field after Enter on an empty name")
+    w.expect_still_running(0.1)
+    w.expect_no_copy()
+    w.window.type_text("abc")
+    w.window.key("Return")
+    w.expect_end()
+    w.expect_copy("E", "ABC.csv")
+    w.expect_next_started()
+
+
+@scenario
+def screen_layout_of_the_menu(w):
+    """The banner, the frames, the highlight and the status line, in pixels."""
+    w.hand_over("contest.CBR", make_data(10, 1))
+    win = w.start_to_menu()
+    checks = [Bg(r, 1, DARK_BLUE) for r in range(2, 25)]            # the panel, column 1
+    checks += [Bg(r, 80, DARK_BLUE) for r in (2, 13, 24)]
+    checks += [Bg(3, 3, BLACK), Ink(3, 10, RED), Ink(23, 40, RED), Ink(12, 3, RED),
+               Ink(12, 78, RED), Bg(12, 10, BLACK), Bg(3, 2, DARK_BLUE)]  # the red frame
+    checks += bg_run(5, range(8, 15), RED)                           # the flag
+    checks += bg_run(6, range(8, 15), GREY) + [Ink(6, 9, BROWN), Ink(6, 13, BROWN)]
+    checks += [Centre(7, c, LIGHT_BLUE) for c in range(8, 15)]        # full blocks
+    checks += [Bg(4, 19, DARK_BLUE), Bg(14, 62, DARK_BLUE), Bg(4, 40, DARK_BLUE)]
+    checks += [Bg(5, 22, BLACK), Ink(5, 22, RED), Ink(8, 21, RED), Ink(13, 60, RED)]
+    checks += bg_run(5, range(30, 51), RED) + [Ink(5, 32, YELLOW)]  # " Beschikbare drive's "
+    checks += [Bg(15, 40, BLACK)]                                   # below the outer frame
+    checks += highlighted(1, 3) + [Ink(8, 40, RED), Ink(9, 40, GREY), Ink(10, 40, GREY)]
+    checks += [Bg(25, c, BLACK) for c in range(1, 81, 4)]          # the status line
+    checks += [Ink(25, 25, GREY), Ink(25, 49, CYAN), Ink(25, 50, CYAN), Ink(25, 51, CYAN),
+               Ink(25, 52, GREY), Ink(25, 23, None), Ink(25, 58, None)]
+    checks += [Ink(1, 24, GREEN), Ink(1, 58, GREEN), Ink(1, 71, GREY), Ink(1, 78, GREY),
+               Ink(1, 60, None), Bg(1, 40, BLACK)]                 # title and clock
+    cells = expect_screen(win, checks, "the drive menu's layout")
+    seconds = cells.pixels(1, 78)
+    wait_until(lambda: win.shot().pixels(1, 78) != seconds, 3, "the clock to go on")
+    w.window.key("Escape")
+    w.expect_end()
+    w.expect_no_copy()
+    w.expect_next_started()
+
+
+@scenario
+def escape_in_the_drive_menu(w):
+    w.hand_over("contest.CBR", make_data(500, 2))
+    w.start_to_menu()
+    w.window.key("Escape")
+    w.expect_end()
+    w.expect_no_copy()
+    w.expect_next_started()
+    w.expect_no_box()
+    w.expect_clean_folder()
+
+
+@scenario
+def escape_in_the_name_field_then_another_drive(w):
+    w.hand_over("contest.CBR", make_data(2345, 4))
+    w.start_to_menu()
+    w.choose(2)
+    w.window.key("Escape")
+    # Back through the header and a new scan to the menu: the field is gone.
+    expect_screen(w.window, highlighted(1, 3) + [Bg(14, 42, DARK_BLUE)],
+                  "the drive menu after Esc in the name field")
+    w.expect_no_copy()
+    w.choose(3)
+    w.window.type_text("tweede")
+    w.window.key("Return")
+    w.expect_end()
+    w.expect_copy("F", "TWEEDE.cbr")
+    w.expect_next_started()
+
+
+@scenario
+def no_intern_int(w):
+    w.next_program()                      # present, but nothing names it
+    w.data = b""
+    w.start_to_menu()
+    w.window.key("Escape")
+    # "Press any key to continue" on the bottom row, and the tool waits.
+    expect_screen(w.window, [Ink(25, c, GREY) for c in (1, 2, 5, 7, 25)]
+                  + [Ink(25, 6, None), Ink(25, 26, None), Ink(25, 40, None)],
+                  "\"Press any key to continue\" on row 25")
+    w.expect_still_running(1.0)
+    w.window.key("space")
+    w.expect_end()
+    w.expect_nothing_started()
+    w.expect_no_copy()
+    w.expect_no_box()
+
+
+@scenario
+def intern_int_with_one_field(w):
+    """The export works; with no next program the end asks for a key."""
+    w.data = make_data(432, 9)
+    w.write("uitslag.csv", w.data)
+    w.write("Intern.int", "uitslag.csv\r\n")
+    w.next_program()
+    w.start_to_menu()
+    w.choose(2)
+    w.window.type_text("een")
+    w.window.key("Return")
+    expect_screen(w.window, [Ink(25, c, GREY) for c in (1, 2, 5, 7, 25)]
+                  + [Ink(25, 6, None), Ink(25, 26, None)],
+                  "\"Press any key to continue\" on row 25")
+    w.expect_still_running(0.5)
+    w.expect_copy("E", "EEN.csv")
+    w.window.key("space")
+    w.expect_end()
+    w.expect_nothing_started()
+    w.expect_no_box()
+
+
+@scenario
+def no_drive_answers(w):
+    w.hand_over("contest.CBR", make_data(50, 10))
+    w.drives = ""
+    w.start()
+    w.window = find_window(START_TIMEOUT)
+    # " Geen externe drive gevonden " at columns 26 to 54, for 4 s or until a key.
+    expect_screen(w.window, [Ink(25, 27, GREY), Ink(25, 53, GREY), Ink(25, 26, None),
+                             Ink(25, 25, None), Ink(25, 55, None), Bg(8, 38, BLACK)],
+                  "\" Geen externe drive gevonden \" on row 25")
+    w.expect_still_running(0.3)
+    w.window.key("space")
+    w.expect_end(3)
+    w.expect_next_started()
+    w.expect_no_box()
+
+
+@scenario
+def read_only_stick_then_another_drive(w):
+    w.hand_over("contest.CBR", make_data(1500, 5))
+    w.make_read_only("E")
+    w.start_to_menu()
+    w.choose(2)
+    w.window.type_text("pa0ro")
+    w.window.key("Return")
+    # " Verkeerde ingave. Elke toets " at columns 26 to 55 of row 25.
+    expect_screen(w.window, [Ink(25, 27, GREY), Ink(25, 54, GREY), Ink(25, 21, None),
+                             Ink(25, 26, None), Ink(25, 56, None), Ink(25, 60, None),
+                             Bg(25, 40, BLACK)] + NAME_FIELD,
+                  "\" Verkeerde ingave. Elke toets \" on row 25")
+    w.expect_still_running(0.3)
+    if w.stick_files("E"):
+        raise Failure("the read-only drive E holds %s" % w.stick_files("E"))
+    w.window.key("space")
+    # The restart: hand-over, a new scan and the menu again.
+    expect_screen(w.window, highlighted(1, 3) + [Bg(14, 42, DARK_BLUE), Ink(25, 25, GREY)],
+                  "the drive menu after the restart")
+    w.choose(3)
+    w.window.type_text("pa0ro")
+    w.window.key("Return")
+    w.expect_end()
+    w.expect_copy("F", "PA0RO.cbr")
+    w.expect_next_started()
+    w.expect_no_box()
+
+
+@scenario
+def double_click_in_the_list_takes_the_highlight(w):
+    w.hand_over("uitslag.csv", make_data(640, 6))
+    win = w.start_to_menu()
+    win.key("Down")
+    expect_screen(win, highlighted(2, 3), "the highlight on entry 2")
+    win.double_click(8, 40)               # over entry 1; entry 2 is highlighted
+    expect_screen(win, NAME_FIELD, "the name field after a double click in the list")
+    win.type_text("muis")
+    win.key("Return")
+    w.expect_end()
+    w.expect_copy("E", "MUIS.csv")
+    w.expect_next_started()
+
+
+@scenario
+def esc_under_the_pointer_and_double_click_on_it(w):
+    w.hand_over("uitslag.csv", make_data(640, 7))
+    win = w.start_to_menu()
+    win.point(25, 50)
+    expect_screen(win, bg_run(25, (49, 50, 51), RED) + [Ink(25, 50, YELLOW), Bg(25, 52, BLACK)],
+                  "\"ESC\" in yellow on red under the pointer")
+    win.point(25, 60)
+    expect_screen(win, bg_run(25, (49, 50, 51), BLACK) + [Ink(25, 50, YELLOW)],
+                  "\"ESC\" in yellow on black once the pointer left it")
+    win.point(12, 40)
+    win.point(12, 41)                     # a single click and movement do nothing
+    subprocess.run(["xdotool", "click", "1"], check=True)
+    time.sleep(0.5)
+    expect_screen(win, highlighted(1, 3), "the menu unchanged after a single click")
+    win.double_click(25, 49)
+    w.expect_end()
+    w.expect_no_copy()
+    w.expect_next_started()
+    w.expect_no_box()
+
+
+@scenario
+def double_click_on_esc_in_the_name_field(w):
+    w.hand_over("contest.CBR", make_data(640, 8))
+    win = w.start_to_menu()
+    w.choose(2)
+    win.point(25, 54)
+    expect_screen(win, bg_run(25, (53, 54, 55), RED) + [Ink(25, 54, YELLOW)],
+                  "\"ESC\" of the name prompt in yellow on red under the pointer")
+    win.double_click(25, 54)
+    expect_screen(win, highlighted(1, 3) + [Bg(14, 42, DARK_BLUE)],
+                  "the drive menu after a double click on \"ESC\"")
+    w.expect_no_copy()
+    win.key("Escape")
+    w.expect_end()
+    w.expect_no_copy()
+    w.expect_next_started()
+
+
+# The launcher.
+
+LAUNCHER_BOX = "Unhandled Error #53\nLine: 2 (in main module)\nFile not found\nContinue?\n\n"
+
+
+@scenario
+def launcher_starts_the_main_program(w):
+    main = w.write("tarnvale/tarnvale.exe",
+                   "#!/bin/sh\npwd > '%s.tmp' && mv '%s.tmp' '%s'\nsleep 1\ntouch '%s.done'\n"
+                   % (w.marker, w.marker, w.marker, w.marker))
+    os.chmod(main, 0o755)
+    w.start("launcher")
+    w.expect_end(5)
+    # The launcher has ended; the main program still runs.
+    if os.path.exists(w.marker + ".done"):
+        raise Failure("the launcher waited for the main program to end")
+    w.expect_next_started()
+    w.expect_no_box()
+    wait_until(lambda: os.path.exists(w.marker + ".done"), 10, "the main program's end")
+
+
+def launcher_without_main(answer):
+    def run(w):
+        w.start("launcher", LOGSHIP_BOX_ANSWER=answer)
+        w.expect_end(5)
+        w.expect_nothing_started()
+        seen = open(w.box_log).read() if os.path.exists(w.box_log) else "(no box)"
+        if seen != LAUNCHER_BOX:
+            raise Failure("box %r, expected %r" % (seen, LAUNCHER_BOX))
+    run.__name__ = "launcher without tarnvale/tarnvale.exe, answer %s" % answer
+    return run
+
+
+SCENARIOS += [launcher_without_main("yes"), launcher_without_main("no")]
+
+
+def title(fn):
+    return fn.__name__.replace("_", " ")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("install")
+    parser.add_argument("--artifacts", default=None,
+                        help="folder for screenshots and output of failed scenarios")
+    parser.add_argument("--only", action="append", default=[],
+                        help="run the scenarios whose title contains this text")
+    args = parser.parse_args()
+    install = os.path.abspath(args.install)
+    for program in ("logship", "launcher", "logship-cmd"):
+        if not os.access(os.path.join(install, program), os.X_OK):
+            print("%s is missing in %s" % (program, install))
+            print("0 passed, 1 failed")
+            return 1
+
+    passed = failed = skipped = 0
+    started = time.monotonic()
+    for fn in SCENARIOS:
+        name = title(fn)
+        if args.only and not any(o in name for o in args.only):
+            continue
+        t0 = time.monotonic()
+        world = World(install, "".join(c if c.isalnum() else "-" for c in name)[:40],
+                      args.artifacts)
+        outcome, detail = "PASS", ""
+        try:
+            fn(world)
+        except Skip as e:
+            outcome, detail = "SKIP", str(e)
+        except Failure as e:
+            outcome, detail = "FAIL", str(e)
+        except Exception:
+            outcome, detail = "FAIL", traceback.format_exc()
+        finally:
+            world.close(outcome == "FAIL")
+        passed += outcome == "PASS"
+        failed += outcome == "FAIL"
+        skipped += outcome == "SKIP"
+        print("%s  %-62s %5.1f s%s" % (outcome, name, time.monotonic() - t0,
+                                       "\n      " + detail if detail else ""), flush=True)
+    print("acceptance took %.0f s" % (time.monotonic() - started))
+    print("%d passed, %d failed%s" % (passed, failed, ", %d skipped" % skipped if skipped else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
