@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Benchmark of logship, in an X server of its own: start to the drive menu,
+# idle CPU, the copy, peak memory, each with its target.
+#   tools/bench.sh [build dir]        (default: build)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" \
+  --target logship launcher logship-cmd logship-msgbox bench_copy >/dev/null
+install="$(mktemp -d)"
+trap 'rm -rf "$install"' EXIT
+cmake --install "$build" --prefix "$install" >/dev/null
+"$root/tests/acceptance/with_xvfb.sh" \
+  python3 -B "$root/tools/bench.py" "$install" --copy-tool "$build/bin/bench_copy"
