@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl1.2-dev libsdl-ttf2.0-dev libsdl2-dev
           libx11-dev fonts-dejavu-core libgtest-dev xvfb xdotool x11-apps x11-utils
-          e2fsprogs python3)
+          e2fsprogs xfonts-base python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
