@@ -1,5 +1,6 @@
 #include "sdl_port.h"
 
+#include <chrono>
 #include <thread>
 
 #include "textscreen/clock.h"
@@ -49,7 +50,19 @@ bool SdlWindowPort::TakeRedrawHold() {
   return true;
 }
 
-void SdlWindowPort::HiddenCommand(bool running) { hiddenCommand_ = running; }
+void SdlWindowPort::HiddenCommand(bool running) {
+  {
+    std::lock_guard<std::mutex> lock(hiddenLock_);
+    hiddenCommand_ = running;
+  }
+  if (!running) hiddenEnded_.notify_all();
+}
+
+bool SdlWindowPort::PauseForHiddenCommand(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(hiddenLock_);
+  hiddenEnded_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !hiddenCommand_; });
+  return hiddenCommand_;
+}
 
 void SdlWindowPort::Beep(double, int ms) {
   window_.Bell();

@@ -2,6 +2,7 @@
 // window, kept in flags and handshakes that the window thread takes up.
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -35,6 +36,9 @@ class SdlWindowPort : public WindowPort {
   // Window thread.
   bool Visible() const { return visible_; }
   bool HiddenCommandRunning() const { return hiddenCommand_; }
+  // One pass of the pause while a hidden command runs: up to `ms`, cut
+  // short when the command ends. True when it still runs.
+  bool PauseForHiddenCommand(uint32_t ms);
   // At the start of a redraw: true when the redraw must be skipped
   // because the program thread holds it.
   bool TakeRedrawHold();
@@ -47,6 +51,8 @@ class SdlWindowPort : public WindowPort {
   NativeWindow& window_;
   std::atomic<bool> visible_{true};
   std::atomic<bool> hiddenCommand_{false};
+  std::mutex hiddenLock_;
+  std::condition_variable hiddenEnded_;
   std::atomic<bool> fontChanged_{false};
   std::atomic<bool> showPointer_{false};
   std::atomic<bool> hold_{false};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <thread>
@@ -26,7 +27,7 @@ constexpr Uint32 kRedrawPeriodMs = 32;
 constexpr Uint32 kHiddenCommandPauseMs = 64;
 // Between two redraws the window looks for events this often; an idle
 // window then costs a small fraction of a core.
-constexpr Uint32 kEventPassMs = 10;
+constexpr Uint32 kEventPassMs = 16;
 constexpr int kRepeatDelayMs = 500;
 constexpr int kRepeatIntervalMs = 30;
 
@@ -166,7 +167,10 @@ void WindowThread::WaitForHiddenCommand() {
   // The screen shows what was printed before the command started.
   if (port_.Visible()) Redraw();
   SetKeyRepeat(false);
-  while (port_.HiddenCommandRunning() && !Ending()) SDL_Delay(kHiddenCommandPauseMs);
+  // The pause ends as soon as the command has, so that the scan's last
+  // probe does not leave the menu undrawn for most of a pass.
+  while (!Ending() && port_.PauseForHiddenCommand(kHiddenCommandPauseMs)) {
+  }
   SetKeyRepeat(focused_);
 }
 
@@ -190,6 +194,10 @@ int RunWindowed(std::function<void()> programMain) {
     std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
     return 1;
   }
+  // SDL turns SIGINT and SIGTERM into a close request, which the trapped
+  // tool ignores; a signal from outside must still end it.
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   SDL_EnableUNICODE(1);
   SDL_WM_SetCaption("Untitled", "Untitled");
   WindowThread window;
