@@ -498,16 +498,16 @@ void DeleteMatching(const Bytes& pattern) {
   size_t cut = pattern.find_last_of("\\/");
   if (cut == Bytes::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
   Bytes folder = cut == Bytes::npos ? Bytes() : pattern.substr(0, cut + 1);
-  Bytes spec = cut == Bytes::npos ? pattern : pattern.substr(cut + 1);
+  Bytes namePattern = cut == Bytes::npos ? pattern : pattern.substr(cut + 1);
 
   platform::NativePath native = platform::ToNative(folder);
-  if (native.error != platform::PathError::None || spec.empty()) return RaiseError(53);
+  if (native.error != platform::PathError::None || namePattern.empty()) return RaiseError(53);
   DIR* dir = opendir(native.path.c_str());
   if (!dir) return RaiseError(53);
   std::vector<std::string> matches;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
-    if (name != "." && name != ".." && PatternMatches(spec, platform::Utf8ToCp437(name)))
+    if (name != "." && name != ".." && PatternMatches(namePattern, platform::Utf8ToCp437(name)))
       matches.push_back(name);
   }
   closedir(dir);

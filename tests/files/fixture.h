@@ -43,9 +43,9 @@ class FilesTest : public LayerTest {
   }
 
   // nullptr: the variable unset.
-  static void Drives(const char* spec) {
-    if (spec)
-      setenv("LOGSHIP_DRIVES", spec, 1);
+  static void Drives(const char* mapping) {
+    if (mapping)
+      setenv("LOGSHIP_DRIVES", mapping, 1);
     else
       unsetenv("LOGSHIP_DRIVES");
     ts::platform::ReloadDrives();

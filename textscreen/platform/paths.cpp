@@ -52,13 +52,13 @@ std::string TidyFolder(const std::string& folder) {
   return out;
 }
 
-Table FromVariable(const std::string& spec) {
+Table FromVariable(const std::string& mapping) {
   Table t;
   size_t start = 0;
-  while (start <= spec.size()) {
-    size_t end = spec.find(';', start);
-    if (end == std::string::npos) end = spec.size();
-    std::string pair = spec.substr(start, end - start);
+  while (start <= mapping.size()) {
+    size_t end = mapping.find(';', start);
+    if (end == std::string::npos) end = mapping.size();
+    std::string pair = mapping.substr(start, end - start);
     if (pair.size() >= 3 && LetterIndex(pair[0]) >= 0 && pair[1] == '=' && pair[2] == '/')
       t[LetterIndex(pair[0])] = TidyFolder(pair.substr(2));
     start = end + 1;
@@ -89,8 +89,8 @@ Table FromMounts() {
 const Table& Drives() {
   // Callers hold tableMutex.
   if (!tableLoaded) {
-    const char* spec = std::getenv("LOGSHIP_DRIVES");
-    table = spec ? FromVariable(spec) : FromMounts();
+    const char* mapping = std::getenv("LOGSHIP_DRIVES");
+    table = mapping ? FromVariable(mapping) : FromMounts();
     tableLoaded = true;
   }
   return table;
