@@ -25,6 +25,7 @@ namespace {
 
 constexpr Uint32 kRedrawPeriodMs = 32;
 constexpr Uint32 kHiddenCommandPauseMs = 64;
+constexpr int kDisplayTries = 5;
 // Between two redraws the window looks for events this often; an idle
 // window then costs a small fraction of a core.
 constexpr Uint32 kEventPassMs = 16;
@@ -190,9 +191,15 @@ int RunWindowed(std::function<void()> programMain) {
   // before the window thread reads any of it.
   ResetLayer();
   NativeWindow::PrepareProcess();
-  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-    std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
-    return 1;
+  // SDL 1.2 opens the display twice in a row, and now and then (about one
+  // start in ten under Xvfb) the second open fails on a display that is
+  // there; a few more tries get through.
+  for (int tries = 1; SDL_Init(SDL_INIT_VIDEO) < 0; ++tries) {
+    if (tries == kDisplayTries) {
+      std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
+      return 1;
+    }
+    SDL_Delay(20);
   }
   // SDL turns SIGINT and SIGTERM into a close request, which the trapped
   // tool ignores; a signal from outside must still end it.
