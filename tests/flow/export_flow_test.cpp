@@ -275,4 +275,43 @@ TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeRestoredDoesNotTrapTheUser) {
   EXPECT_EQ(ts::ReturnPointDepth(), 0u);
 }
 
+// Without the command interpreter no hulp.hlp is written: the start
+// directory cannot be read, and the tool goes on past it instead of
+// reading it again and again or showing boxes (no drive answers either).
+TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeReadDoesNotStopTheTool) {
+  ts::SetInterpreterPath((root / "no-interpreter").string());
+  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  clock.SetLimit(60);
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(NextProgramRan());
+}
+
+TEST_F(ExportFlowTest, WithoutInternIntAStartDirectoryThatCannotBeReadEndsWithThePrompt) {
+  ts::SetInterpreterPath((root / "no-interpreter").string());
+  clock.SetLimit(60);
+  LaterPress(6000, Key::Space, 0, ' ');
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(PromptShown());
+}
+
+// A system clock that cannot be read: the header goes on without its
+// date, the menu's clock reports error 5 once, and the run ends.
+TEST_F(ExportFlowTest, AClockThatCannotBeReadEndsTheRunInsteadOfLooping) {
+  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  clock.SetReadable(false);
+  clock.SetLimit(60);
+  std::string status;
+  Later(1000, [&] {
+    status = tst::RowText(25, 34, 47);
+    Press(Key::Space, 0, ' ');
+  });
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(status, "Foutmelding. 5");
+  EXPECT_EQ(tst::RowText(1, 1, 14), std::string(14, ' '));
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(NextProgramRan());
+}
+
 }  // namespace
