@@ -103,7 +103,7 @@ void LayerTest::Type(const std::string& text) {
     else if (c == '\r') key = ts::Key::Enter;
     else if (c == 27) key = ts::Key::Esc;
     bool shifted = (c >= 'A' && c <= 'Z');
-    Press(key, shifted ? ts::kModShift : 0, (c == '\r' || c == 27) ? c : c);
+    Press(key, shifted ? unsigned(ts::kModShift) : 0u, c);
   }
 }
 
