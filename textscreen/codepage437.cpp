@@ -44,6 +44,7 @@ uint32_t Cp437ToUnicode(uint8_t code) { return kGlyphs[code]; }
 
 uint32_t Cp437NameToUnicode(uint8_t code) {
   if (code < 32 || code == 127) return code;
+  if (code == 255) return 0x00A0;  // a name keeps its no-break space
   return kGlyphs[code];
 }
 

@@ -359,7 +359,7 @@ Bytes Utf8ToCp437(const std::string& s) {
       ++i;
       continue;
     }
-    int code = UnicodeToCp437(cp);
+    int code = cp == 0x00A0 ? 255 : UnicodeToCp437(cp);
     out += code >= 0 ? char(code) : '?';
     i += extra + 1;
   }
