@@ -14,6 +14,7 @@
 
 #include "export/copy_file.h"
 #include "export/globals.h"
+#include "support/child_process.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
@@ -34,14 +35,9 @@ std::string Pattern(std::size_t n) {
   return s;
 }
 
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
+using tst::WriteFile;
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string ReadFile(const fs::path& p) { return tst::ReadFile(p).value_or(""); }
 
 class CopyTest : public tst::LayerTest {
  protected:

@@ -4,13 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "export/export_main.h"
 #include "export/globals.h"
+#include "support/child_process.h"
 #include "support/scripted.h"
 #include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
@@ -23,16 +22,6 @@ namespace {
 
 using ts::Key;
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& p, const std::string& s) {
-  std::ofstream out(p, std::ios::binary);
-  out << s;
-}
-
 class ExportFlowTest : public tst::LayerTest {
  protected:
   void SetUp() override {
@@ -44,15 +33,15 @@ class ExportFlowTest : public tst::LayerTest {
     driveE = root / "e";
     for (auto& d : {tool, driveC, driveE, tool / "Fonts", tool / "inifiles"})
       fs::create_directories(d);
-    Spit(driveC / "autoexec.bat", "rem\r\n");
+    tst::WriteFile(driveC / "autoexec.bat", "rem\r\n");
     fs::create_symlink("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
                        tool / "Fonts" / "DejaVuSansMono.ttf");
-    Spit(tool / "inifiles" / "fontkeus.ini", "DejaVuSansMono.ttf\r\n");
+    tst::WriteFile(tool / "inifiles" / "fontkeus.ini", "DejaVuSansMono.ttf\r\n");
     oldCwd = fs::current_path();
     fs::current_path(tool);
     MapDrives("C=" + driveC.string() + ";E=" + driveE.string());
     data = std::string("QSO: 14000 CW 2017-12-25 0001 PA0XYZ\r\n") + std::string(130, 'x');
-    Spit(tool / "contest.cbr", data);
+    tst::WriteFile(tool / "contest.cbr", data);
   }
 
   void TearDown() override {
@@ -71,16 +60,11 @@ class ExportFlowTest : public tst::LayerTest {
   // A next program that records that it ran.
   std::string NextProgram() {
     fs::path script = tool / "next.sh";
-    Spit(script, "#!/bin/sh\npwd > '" + (root / "ran").string() + "'\n");
-    chmod(script.c_str(), 0755);
+    tst::WriteFile(script, "#!/bin/sh\npwd > '" + (root / "ran").string() + "'\n", 0755);
     return "next.sh";
   }
 
-  bool NextProgramRan() {
-    for (int i = 0; i < 200 && !fs::exists(root / "ran"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return fs::exists(root / "ran");
-  }
+  bool NextProgramRan() { return tst::WaitForFile(root / "ran", 2000); }
 
   // Keys that arrive one after another while the tool waits.
   void Later(uint32_t ms, std::function<void()> action) { clock.After(ms, std::move(action)); }
@@ -100,15 +84,16 @@ class ExportFlowTest : public tst::LayerTest {
 };
 
 TEST_F(ExportFlowTest, WholeExportCopiesTheDataFileAndStartsTheNextProgram) {
-  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
   LaterPress(1000, Key::Down);
   LaterPress(500, Key::Enter, 0, 13);
   LaterType(1000, "abc");
   LaterPress(500, Key::Enter, 0, 13);
   EXPECT_TRUE(Run());
-  EXPECT_EQ(Slurp(driveE / "ABC.cbr"), data);
+  EXPECT_EQ(tst::ReadFile(driveE / "ABC.cbr").value_or(""), data);
   EXPECT_TRUE(NextProgramRan());
-  EXPECT_EQ(Slurp(root / "ran"), tool.string() + "\n") << "the tool's folder is inherited";
+  EXPECT_EQ(tst::ReadFile(root / "ran").value_or(""), tool.string() + "\n")
+      << "the tool's folder is inherited";
   EXPECT_FALSE(PromptShown());
   EXPECT_TRUE(boxes.empty()) << boxes[0].caption << " " << boxes[0].text;
   EXPECT_FALSE(fs::exists(tool / "hulp.hlp"));
@@ -118,7 +103,7 @@ TEST_F(ExportFlowTest, WholeExportCopiesTheDataFileAndStartsTheNextProgram) {
 }
 
 TEST_F(ExportFlowTest, ExportScreenShowsTheDriveAndTheContestCallNotice) {
-  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
   LaterPress(1000, Key::Down);
   LaterPress(500, Key::Enter, 0, 13);
   std::string row6, row12, row19, row25;
@@ -140,7 +125,7 @@ TEST_F(ExportFlowTest, ExportScreenShowsTheDriveAndTheContestCallNotice) {
 }
 
 TEST_F(ExportFlowTest, EscInTheNameFieldScansAgainAndASecondChoiceExports) {
-  Spit(tool / "Intern.int", "contest.cbr," + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr," + NextProgram() + "\r\n");
   LaterPress(1000, Key::Enter, 0, 13);  // C
   LaterPress(1000, Key::Esc, 0, 27);    // back to the header and a new scan
   LaterPress(1000, Key::Down);          // E
@@ -149,7 +134,7 @@ TEST_F(ExportFlowTest, EscInTheNameFieldScansAgainAndASecondChoiceExports) {
   LaterPress(500, Key::Enter, 0, 13);
   EXPECT_TRUE(Run());
   EXPECT_FALSE(fs::exists(driveC / "X1.cbr"));
-  EXPECT_EQ(Slurp(driveE / "X1.cbr"), data);
+  EXPECT_EQ(tst::ReadFile(driveE / "X1.cbr").value_or(""), data);
   EXPECT_TRUE(NextProgramRan());
 }
 
@@ -167,13 +152,13 @@ TEST_F(ExportFlowTest, WithoutInternIntNoBoxComesAndTheEndWaitsForAKey) {
 }
 
 TEST_F(ExportFlowTest, OneLineInternIntExportsButStartsNothing) {
-  Spit(tool / "Intern.int", "contest.cbr\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n");
   LaterPress(1000, Key::Enter, 0, 13);
   LaterType(1000, "one");
   LaterPress(500, Key::Enter, 0, 13);
   LaterPress(1000, Key::Space, 0, ' ');
   EXPECT_TRUE(Run());
-  EXPECT_EQ(Slurp(driveC / "ONE.cbr"), data);
+  EXPECT_EQ(tst::ReadFile(driveC / "ONE.cbr").value_or(""), data);
   EXPECT_TRUE(PromptShown());
   EXPECT_TRUE(boxes.empty());
 }
@@ -185,7 +170,7 @@ TEST_F(ExportFlowTest, ANextProgramThatDoesNotStartEndsWithThePrompt) {
     SCOPED_TRACE(internInt);
     boxes.clear();
     ts::Screen().cells = {};
-    Spit(tool / "Intern.int", internInt);
+    tst::WriteFile(tool / "Intern.int", internInt);
     LaterPress(1000, Key::Esc, 0, 27);
     LaterPress(1000, Key::Space, 0, ' ');
     EXPECT_TRUE(Run());
@@ -196,7 +181,7 @@ TEST_F(ExportFlowTest, ANextProgramThatDoesNotStartEndsWithThePrompt) {
 }
 
 TEST_F(ExportFlowTest, NoDriveShowsTheNoticeForFourSecondsThenEnds) {
-  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
   MapDrives("");
   std::string notice;
   uint64_t shownAt = 0;
@@ -214,8 +199,8 @@ TEST_F(ExportFlowTest, ScanListsDrivesInProbeOrderAndNeverB) {
   fs::path b = root / "b", z = root / "z";
   fs::create_directories(b);
   fs::create_directories(z);
-  Spit(b / "f", "x");
-  Spit(z / "f", "x");
+  tst::WriteFile(b / "f", "x");
+  tst::WriteFile(z / "f", "x");
   MapDrives("B=" + b.string() + ";Z=" + z.string() + ";C=" + driveC.string() + ";E=" +
             driveE.string());
   std::vector<std::string> entries;
@@ -234,7 +219,7 @@ TEST_F(ExportFlowTest, ScanListsDrivesInProbeOrderAndNeverB) {
 // A copy that fails (the stick went away after the scan): the status
 // line says so, a key restarts the tool, and the new scan finds only C.
 TEST_F(ExportFlowTest, AFailingCopyRestartsTheTool) {
-  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
   LaterPress(1000, Key::Down);
   LaterPress(500, Key::Enter, 0, 13);
   Later(1000, [&] {
@@ -263,14 +248,14 @@ TEST_F(ExportFlowTest, AFailingCopyRestartsTheTool) {
 // was renamed away) does not trap the user: Esc still ends, an export
 // still copies.
 TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeRestoredDoesNotTrapTheUser) {
-  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
   Later(1000, [&] {
     logship::G().startDirectory = "\\no\\such\\folder";
     Press(Key::Enter, 0, 13);
   });
   LaterType(1000, "ok\r");
   EXPECT_TRUE(Run());
-  EXPECT_EQ(Slurp(driveC / "OK.cbr"), data);
+  EXPECT_EQ(tst::ReadFile(driveC / "OK.cbr").value_or(""), data);
   EXPECT_TRUE(NextProgramRan());
   EXPECT_EQ(ts::ReturnPointDepth(), 0u);
 }
@@ -280,7 +265,7 @@ TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeRestoredDoesNotTrapTheUser) {
 // reading it again and again or showing boxes (no drive answers either).
 TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeReadDoesNotStopTheTool) {
   ts::SetInterpreterPath((root / "no-interpreter").string());
-  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
   clock.SetLimit(60);
   EXPECT_TRUE(Run());
   EXPECT_TRUE(boxes.empty());
@@ -299,7 +284,7 @@ TEST_F(ExportFlowTest, WithoutInternIntAStartDirectoryThatCannotBeReadEndsWithTh
 // A system clock that cannot be read: the header goes on without its
 // date, the menu's clock reports error 5 once, and the run ends.
 TEST_F(ExportFlowTest, AClockThatCannotBeReadEndsTheRunInsteadOfLooping) {
-  Spit(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+  tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
   clock.SetReadable(false);
   clock.SetLimit(60);
   std::string status;

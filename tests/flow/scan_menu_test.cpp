@@ -10,6 +10,7 @@
 
 #include "export/flow.h"
 #include "export/globals.h"
+#include "support/child_process.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
@@ -25,11 +26,6 @@ namespace {
 using logship::Entry;
 using logship::G;
 using ts::Key;
-
-void Spit(const fs::path& p, const std::string& s) {
-  std::ofstream out(p, std::ios::binary);
-  out << s;
-}
 
 std::vector<std::string> Lines(const fs::path& p) {
   std::ifstream in(p);
@@ -66,7 +62,7 @@ class ScanMenuTest : public tst::LayerTest {
     for (char letter : letters) {
       fs::path d = root / std::string(1, letter);
       fs::create_directories(d);
-      Spit(d / "f.txt", "x");
+      tst::WriteFile(d / "f.txt", "x");
       map += std::string(map.empty() ? "" : ";") + letter + "=" + d.string();
     }
     setenv("LOGSHIP_DRIVES", map.c_str(), 1);
@@ -77,11 +73,11 @@ class ScanMenuTest : public tst::LayerTest {
   // the probe's letter as $L, empty for other commands), then the real one.
   void StandInInterpreter(const std::string& shell) {
     fs::path script = root / "cmd.sh";
-    Spit(script, "#!/bin/sh\necho \"$2\" >> '" + (root / "log").string() +
+    tst::WriteFile(script, "#!/bin/sh\necho \"$2\" >> '" + (root / "log").string() +
                      "'\nL=$(echo \"$2\" | sed -n 's/^dir \\(.\\): .*/\\1/p')\n" + shell +
                      "\nexec '" + (fs::path(ts::platform::ExecutableFolder()) / "logship-cmd").string() +
-                     "' \"$@\"\n");
-    chmod(script.c_str(), 0755);
+                     "' \"$@\"\n",
+                   0755);
     ts::SetInterpreterPath(script.string());
   }
 
@@ -192,7 +188,7 @@ TEST_F(ScanMenuTest, AProbeFailingWithFileNotFoundIsSkipped) {
 // Any other number ends the scan: the number on the status line, a key,
 // the end sequence; the letters after it are not probed.
 TEST_F(ScanMenuTest, PermissionDeniedWhileProbingDEndsTheScan) {
-  Spit(root / "probe", "");
+  tst::WriteFile(root / "probe", "");
   if (system(("chattr +i '" + (root / "probe").string() + "' 2>/dev/null").c_str()) != 0)
     GTEST_SKIP() << "this file system cannot make a folder refuse new files";
   MapDrives("CDE");

@@ -88,7 +88,8 @@ inline ChildResult RunExecutable(const std::string& path, const ChildOptions& op
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  auto folder = std::filesystem::path(path).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
   chmod(path.c_str(), mode);
 }

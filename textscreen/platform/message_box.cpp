@@ -12,22 +12,13 @@
 
 #include "paths.h"
 #include "program_start.h"
+#include "write_all.h"
 
 namespace ts::platform {
 
 namespace {
 
 BoxAnswerer answerer;
-
-void WriteAll(int fd, const std::string& s) {
-  size_t done = 0;
-  while (done < s.size()) {
-    ssize_t n = write(fd, s.data() + done, s.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += size_t(n);
-  }
-}
 
 void LogBox(const std::string& caption, const std::string& text) {
   const char* file = std::getenv("LOGSHIP_BOX_LOG");

@@ -10,21 +10,12 @@
 
 #include "interpreter.h"
 #include "textscreen/platform/paths.h"
+#include "textscreen/platform/write_all.h"
 
 namespace ts::cmd {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-void WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += size_t(n);
-  }
-}
 
 // Standard output into the file; false with the message when it fails.
 bool Redirect(const Redirection& r, std::string& err) {
@@ -137,7 +128,7 @@ int main(int argc, char** argv) {
     for (int k = 3; k < argc; ++k) line += std::string(" ") + argv[k];
     status = ts::cmd::Run(line, o);
   }
-  ts::cmd::WriteAll(1, o.out);
-  ts::cmd::WriteAll(2, o.err);
+  ts::platform::WriteAll(1, o.out);
+  ts::platform::WriteAll(2, o.err);
   return status;
 }
