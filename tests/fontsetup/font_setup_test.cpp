@@ -2,6 +2,7 @@
 // inifiles\fontkeus.ini, and the number that a text spells.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cfloat>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +32,37 @@ struct Spelled {
   float value;
 };
 
+// The text with its blanks, tabs and signs spelled out, so that the case
+// reads well in a test name; long runs of one digit are counted.
+std::string CaseName(const std::string& text) {
+  if (text.empty()) return "Empty";
+  std::string name;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t run = 1;
+    while (i + run < text.size() && text[i + run] == text[i]) ++run;
+    const char c = text[i];
+    if (run > 3 && std::isdigit(static_cast<unsigned char>(c))) {
+      name += "_" + std::to_string(run) + "x" + c + "_";
+      i += run;
+      continue;
+    }
+    switch (c) {
+      case ' ': name += "_"; break;
+      case '\t': name += "Tab"; break;
+      case '-': name += "Minus"; break;
+      case '+': name += "Plus"; break;
+      case '.': name += "Point"; break;
+      case '&': name += "Amp"; break;
+      default: name += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : "X";
+    }
+    ++i;
+  }
+  return name;
+}
+
+// The name shows the text; the value is what it should spell.
+void PrintTo(const Spelled& s, std::ostream* os) { *os << s.value; }
+
 class NumberFromTextTest : public ::testing::TestWithParam<Spelled> {};
 
 TEST_P(NumberFromTextTest, Spells) {
@@ -52,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Spelled{"&X12", 0}, Spelled{"1e99", FLT_MAX}, Spelled{"-1e99", -FLT_MAX},
                       Spelled{"1e-99", 0}, Spelled{"1" + std::string(60, '0'), FLT_MAX},
                       Spelled{"0." + std::string(400, '0') + "1", 0},
-                      Spelled{"1e9999999999999999999", FLT_MAX}));
+                      Spelled{"1e9999999999999999999", FLT_MAX}),
+    [](const auto& info) { return CaseName(info.param.text); });
 
 class FontSetupTest : public tst::LayerTest {
  protected:

@@ -64,6 +64,9 @@ struct FailedStart {
   const char* mainProgram;  // nullptr: missing; else its file content, not executable
   std::optional<std::string> answer;  // nullopt: nobody to ask
 };
+void PrintTo(const FailedStart& c, std::ostream* os) {
+  *os << (c.answer ? "answered " + *c.answer : std::string("nobody to ask"));
+}
 
 class LauncherFailedStart : public LauncherTest,
                             public ::testing::WithParamInterface<FailedStart> {};

@@ -126,6 +126,7 @@ struct NotStartedCase {
   Bytes commandLine;
   std::function<void(const std::string& dir)> prepare;
 };
+void PrintTo(const NotStartedCase& c, std::ostream* os) { *os << '"' << c.commandLine << '"'; }
 
 class ProgramNotStarted : public ProgramStartTest,
                           public ::testing::WithParamInterface<NotStartedCase> {};
