@@ -3,6 +3,7 @@
 // and goes through the drive table and path rules of platform/paths.h.
 #pragma once
 #include <cstdint>
+#include <optional>
 
 #include "bytes.h"
 
@@ -22,6 +23,27 @@ void PutRecord(long number, int64_t record, const Bytes& buffer);
 int64_t FileLength(long number);  // works while an error is pending
 int FileExists(const Bytes& name);  // -1 or 0, never an error
 void DeleteMatching(const Bytes& pattern);
+
+// What a file is, whatever name reaches it: two names (a link, another
+// letter case, a hard link) of one file give the same.
+struct FileId {
+  uint64_t device = 0, inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+// These never raise and work while an error is pending.
+// The file (not folder) the name reaches, links followed; nullopt when
+// there is none.
+std::optional<FileId> NamedFileId(const Bytes& name);
+// The file open under the number; nullopt when the number is not open.
+std::optional<FileId> NumberedFileId(long number);
+// Whether anything at all has the name: a file, a folder, a link (even
+// one that leads nowhere).
+bool NameTaken(const Bytes& name);
+// Whether DeleteMatching(pattern) would meet the file, or a link to it.
+bool PatternReaches(const Bytes& pattern, FileId id);
+// Deletes the named file only when it is still that very file: a link or
+// a file put there since is left alone.
+void DeleteIfSame(const Bytes& name, FileId id);
 void ChangeDirectory(const Bytes& path);
 // Without raising: false when the directory cannot be made current (and
 // while an error is pending).
