@@ -87,6 +87,19 @@ long OpenError(int err, const std::string& path) {
   }
 }
 
+// A file (not a folder) opened for reading only; -1 with the reason in err.
+int OpenForReading(const std::string& path, int& err) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  err = errno;
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    fd = -1;
+    err = EISDIR;
+  }
+  return fd;
+}
+
 OpenFile* Checked(long number, FileMode mode, bool forReading) {
   auto it = files.find(number);
   if (it == files.end()) {
@@ -307,25 +320,12 @@ void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long record
     if (elsewhere) {
       // A link, or a folder off the drive: what is there may be read (a
       // data file kept elsewhere), but nothing is created or written.
-      f.fd = open(native.path.c_str(), O_RDONLY | O_CLOEXEC);
-      err = errno == ENOENT ? EACCES : errno;  // it would be created there
-      struct stat st;
-      if (f.fd >= 0 && fstat(f.fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        close(f.fd);
-        f.fd = -1;
-        err = EISDIR;
-      }
+      f.fd = OpenForReading(native.path, err);
+      if (err == ENOENT) err = EACCES;  // it would have to be created there
       f.mayRead = true;
     }
   } else {
-    f.fd = open(native.path.c_str(), O_RDONLY | O_CLOEXEC);
-    err = errno;
-    struct stat st;
-    if (f.fd >= 0 && fstat(f.fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      close(f.fd);
-      f.fd = -1;
-      err = EISDIR;
-    }
+    f.fd = OpenForReading(native.path, err);
     f.mayRead = true;
   }
   if (f.fd < 0) return RaiseError(OpenError(err, native.path));

@@ -12,6 +12,9 @@ namespace ts {
 enum class FileMode { Input, Random };
 
 // record length: -1 is the default (128); 0 or another negative gives 5.
+// A random-record open of a symbolic link, or of a name whose folder lies
+// off the drive's root, only reads what is there: it creates and writes
+// nothing (70 when there is nothing to read).
 void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long recordLength = -1);
 void CloseNumberedFile(long number);
 void CloseAllFiles();
@@ -58,7 +61,7 @@ void SetInterpreterPath(const std::string& nativePath);
 // folder, or while an error is pending; never an error.
 int64_t NamedFileLength(const Bytes& name);
 // Cuts the named file to `length` bytes when it is longer; a file no
-// longer than that is not touched. A failure gives 75.
+// longer than that is not touched. A failure, a link among them, gives 75.
 void ShortenFile(const Bytes& name, int64_t length);
 
 // Closes all files, forgets the interpreter check and any interpreter path.

@@ -7,14 +7,20 @@
 #include "platform/paths.h"
 
 namespace ts {
+namespace {
+
+bool StatRegular(const Bytes& name, struct stat& st) {
+  platform::NativePath native = platform::ToNative(name);
+  if (native.error != platform::PathError::None) return false;
+  return ::stat(native.path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
 
 int64_t NamedFileLength(const Bytes& name) {
   if (ErrorPending()) return -1;
-  platform::NativePath native = platform::ToNative(name);
   struct stat st {};
-  if (native.error != platform::PathError::None || ::stat(native.path.c_str(), &st) != 0 ||
-      !S_ISREG(st.st_mode))
-    return -1;
+  if (!StatRegular(name, st)) return -1;
   return int64_t(st.st_size);
 }
 
