@@ -336,9 +336,9 @@ TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeReadLeavesNoTemporaryFile) {
                  "#!/bin/sh\ncase \"$2\" in cd*) : > hulp.hlp; exit 0;; esac\nexec '" +
                      (fs::path(ts::platform::ExecutableFolder()) / "logship-cmd").string() + "' \"$@\"\n",
                  0755);
+  ts::SetInterpreterPath(script.string());
   for (bool handedOver : {true, false}) {
     SCOPED_TRACE(handedOver ? "Intern.int read" : "no Intern.int");
-    ts::SetInterpreterPath(script.string());
     fs::remove(tool / "Intern.int");
     if (handedOver) tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
     LaterPress(1000, Key::Esc, 0, 27);
