@@ -1,5 +1,8 @@
 #include "copy_file.h"
 
+#include <exception>
+#include <optional>
+
 #include "globals.h"
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
@@ -17,6 +20,27 @@ constexpr int64_t kRecordLength = 100;
 // positioned transfers; no contest log comes near it.
 constexpr int64_t kLargestSource = (int64_t(1) << 31) - 1;
 
+// A copy abandoned on its way (a medium that fills up or goes away; the
+// handler entry unwinds through here) takes away the file it created, so
+// that no half log waits under the typed name. A file that was there
+// before the copy is left as the copy left it.
+class PartialCopyGuard {
+ public:
+  explicit PartialCopyGuard(const Bytes& destination)
+      : destination_(destination), unwinding_(std::uncaught_exceptions()) {}
+  PartialCopyGuard(const PartialCopyGuard&) = delete;
+  PartialCopyGuard& operator=(const PartialCopyGuard&) = delete;
+  ~PartialCopyGuard() {
+    if (created_ && std::uncaught_exceptions() > unwinding_) ts::DeleteIfSame(destination_, *created_);
+  }
+  void Created(std::optional<ts::FileId> id) { created_ = id; }
+
+ private:
+  const Bytes& destination_;
+  int unwinding_;
+  std::optional<ts::FileId> created_;
+};
+
 }  // namespace
 
 void CopyFile(const Bytes& source, const Bytes& destination) {
@@ -31,7 +55,12 @@ void CopyFile(const Bytes& source, const Bytes& destination) {
     if (ts::NamedFileLength(source) > kLargestSource) ts::RaiseError(6);
   });
 
-  Step(535, [&] { ts::OpenNumberedFile(destination, FileMode::Random, kDestination, 100); });
+  PartialCopyGuard guard(destination);
+  Step(535, [&] {
+    bool existed = ts::NameTaken(destination);
+    ts::OpenNumberedFile(destination, FileMode::Random, kDestination, 100);
+    if (!existed) guard.Created(ts::NumberedFileId(kDestination));
+  });
   Step(536, [&] { ts::OpenNumberedFile(source, FileMode::Random, kSource, 100); });
   int64_t wholeRecords = 0, rest = 0;
   Step(538, [&] { wholeRecords = ts::FileLength(kSource) / kRecordLength; });

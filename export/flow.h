@@ -32,6 +32,12 @@ Entry RunDriveMenu(Entry at);     // 205 to 298
 Entry RunExportScreen(Entry at);  // 91 to 164, ExportHandler 307 to 313
 Entry RunEndSequence(Entry at);   // 325 to 346
 
+// The name for a temporary file of the shell: `usual`, unless writing or
+// deleting it would meet the data file (the same name in another case, a
+// link, a hard link); then the first free name with a number before its
+// extension ("hulp1.hlp").
+Bytes TemporaryName(const Bytes& usual, const Bytes& dataFile);
+
 // A drive-list slot; an index outside 0..40 raises 9 and gives "".
 Bytes DriveSlot(long index);
 // Characters 7 and 8 of a time of day, read as a number.

@@ -18,6 +18,7 @@ struct Globals {
   // Lets HandOverHandler tell an error of the hand-over from a later one.
   int passStage = 0;
   Bytes dataFileName, nextProgram, startDirectory;
+  Bytes helpFile;  // "hulp.hlp", or another name when that is the data file
   // Header and drive scan.
   Bytes dateText, baseName;
   int16_t letterCounter = 0;
@@ -25,6 +26,7 @@ struct Globals {
   int16_t driveCount = 0;
   std::array<Bytes, 41> driveList;
   float probeLength = 0;
+  Bytes probeFile;  // "direct.tmp", or another name when that is the data file
   int16_t scanErrorNumber = 0;
   // Drive menu.
   int16_t entryIndex = 0, entryEnd = 0, redrawIndex = 0;

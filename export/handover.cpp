@@ -1,4 +1,6 @@
 // Intern.int, the start directory, and the way back to it.
+#include <string>
+
 #include "flow.h"
 #include "globals.h"
 #include "textscreen/errors.h"
@@ -26,6 +28,12 @@ Entry RunHandOver(Entry at) {
         // The hand-over itself was read; what failed came later (the start
         // directory, the header or the first probe). Going back to step 54 would fail the
         // same way for ever, so the flow goes on past what failed.
+        if (g.passStage == 1) {
+          // Quietly: a deletion that failed here would bring the flow back for ever.
+          Step(52, [&] {
+            if (auto made = ts::NamedFileId(g.helpFile)) ts::DeleteIfSame(g.helpFile, *made);
+          });
+        }
         Step(53, [] { ts::ResumeAt(54); });
         return g.passStage == 1 ? 73 : g.passStage == 2 ? 75 : 170;
       }
@@ -35,11 +43,14 @@ Entry RunHandOver(Entry at) {
       [[fallthrough]];
     case 54:
       g.passStage = 1;
-      Step(67, [] { ts::RunHidden("cd > hulp.hlp"); });
-      Step(68, [] { ts::OpenNumberedFile("hulp.hlp", FileMode::Input, 3); });
+      Step(67, [&] {
+        g.helpFile = TemporaryName("hulp.hlp", g.dataFileName);
+        ts::RunHidden("cd > " + g.helpFile);
+      });
+      Step(68, [&] { ts::OpenNumberedFile(g.helpFile, FileMode::Input, 3); });
       Step(69, [&] { g.startDirectory = ts::ReadField(3); });
       Step(70, [] { ts::CloseNumberedFile(3); });
-      Step(71, [] { ts::DeleteMatching("hulp.hlp"); });
+      Step(71, [&] { ts::DeleteMatching(g.helpFile); });
       return 73;
 
     case 303:  // RestoreStartDirectory
@@ -50,6 +61,18 @@ Entry RunHandOver(Entry at) {
       return ReturnFromLocal(305, 0);
   }
   return 73;
+}
+
+Bytes TemporaryName(const Bytes& usual, const Bytes& dataFile) {
+  std::optional<ts::FileId> data = ts::NamedFileId(dataFile);
+  if (!data || !ts::PatternReaches(usual, *data)) return usual;
+  size_t dot = usual.rfind('.');
+  Bytes stem = usual.substr(0, dot), extension = dot == Bytes::npos ? Bytes() : usual.substr(dot);
+  // A folder holds finitely many names, so one is free.
+  for (long n = 1;; ++n) {
+    Bytes candidate = stem + std::to_string(n) + extension;
+    if (!ts::NameTaken(candidate)) return candidate;
+  }
 }
 
 }  // namespace logship

@@ -17,6 +17,8 @@ using ts::Step;
 
 namespace {
 
+const Bytes kProbeFile = "direct.tmp";
+
 bool ScanGoesOn(int16_t error) {
   return error == 53 || error == 68 || error == 71 || error == 75 || error == 76;
 }
@@ -53,6 +55,7 @@ Entry RunHeaderAndScan(Entry at) {
       Step(169, [&] {
         g.letterCounter = 0;
         g.driveCount = 0;
+        g.probeFile = TemporaryName(kProbeFile, g.dataFileName);
       });
       [[fallthrough]];
     case 170:
@@ -72,8 +75,8 @@ Entry RunHeaderAndScan(Entry at) {
         Step(177, [&] { g.chosenDrive = Bytes(1, char(g.letterCounter + 64)); });
         Step(180, [] { ts::CloseNumberedFile(4); });
         Step(181, [] { ts::ArmHandler(kScanHandler); });
-        Step(182, [&] { ts::RunHidden("dir " + g.chosenDrive + ": > direct.tmp"); });
-        Step(183, [] { ts::OpenNumberedFile("direct.tmp", FileMode::Random, 4); });
+        Step(182, [&] { ts::RunHidden("dir " + g.chosenDrive + ": > " + g.probeFile); });
+        Step(183, [&] { ts::OpenNumberedFile(g.probeFile, FileMode::Random, 4); });
         Step(184, [&] { g.probeLength = float(ts::FileLength(4)); });
         Step(185, [] { ts::CloseNumberedFile(4); });
         if (Decide(186, [&] { return g.probeLength > 1; })) {
@@ -83,7 +86,10 @@ Entry RunHeaderAndScan(Entry at) {
             else ts::RaiseError(9);
           });
         }
-        Step(192, [] { ts::DeleteMatching("Direct.tmp"); });
+        // Deleted as "Direct.tmp": the same file, names match in any case.
+        Step(192, [&] {
+          ts::DeleteMatching(g.probeFile == kProbeFile ? Bytes("Direct.tmp") : g.probeFile);
+        });
       }
 
     case 194:  // ScanHandler

@@ -87,6 +87,19 @@ long OpenError(int err, const std::string& path) {
   }
 }
 
+// A file (not a folder) opened for reading only; -1 with the reason in err.
+int OpenForReading(const std::string& path, int& err) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  err = errno;
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    fd = -1;
+    err = EISDIR;
+  }
+  return fd;
+}
+
 OpenFile* Checked(long number, FileMode mode, bool forReading) {
   auto it = files.find(number);
   if (it == files.end()) {
@@ -199,6 +212,36 @@ bool PatternMatches(const Bytes& pattern, const Bytes& name) {
          WildMatch(pattern.substr(0, n - 2).c_str(), name.c_str());
 }
 
+// The native paths of the entries that a pattern matches in its folder
+// (the part up to the last "\\" or "/"); false when there is no such folder.
+bool Matching(const Bytes& pattern, std::vector<std::string>& paths) {
+  size_t cut = pattern.find_last_of("\\/");
+  if (cut == Bytes::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
+  Bytes folder = cut == Bytes::npos ? Bytes() : pattern.substr(0, cut + 1);
+  Bytes namePattern = cut == Bytes::npos ? pattern : pattern.substr(cut + 1);
+
+  platform::NativePath native = platform::ToNative(folder);
+  if (native.error != platform::PathError::None || namePattern.empty()) return false;
+  DIR* dir = opendir(native.path.c_str());
+  if (!dir) return false;
+  std::vector<std::string> names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != ".." && PatternMatches(namePattern, platform::Utf8ToCp437(name)))
+      names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) paths.push_back(native.path + "/" + name);
+  return true;
+}
+
+std::optional<FileId> IdOf(const std::string& path, bool followLinks) {
+  struct stat st;
+  if ((followLinks ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) return std::nullopt;
+  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
 const std::string& InterpreterPath() {
   if (interpreterPath.empty()) interpreterPath = platform::ExecutableFolder() + "/logship-cmd";
   return interpreterPath;
@@ -262,24 +305,27 @@ void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long record
       int flags;
       bool read, write;
     } attempts[] = {{O_RDWR, true, true}, {O_RDONLY, true, false}, {O_WRONLY, false, true}};
+    bool elsewhere = !platform::WritablePlace(native);
     for (const auto& a : attempts) {
-      f.fd = open(native.path.c_str(), a.flags | O_CREAT | O_CLOEXEC, 0666);
+      if (elsewhere) break;
+      f.fd = open(native.path.c_str(), a.flags | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
       if (f.fd >= 0) {
         f.mayRead = a.read;
         f.mayWrite = a.write;
         break;
       }
       err = errno;
+      elsewhere = err == ELOOP;  // a link put there since the check
+    }
+    if (elsewhere) {
+      // A link, or a folder off the drive: what is there may be read (a
+      // data file kept elsewhere), but nothing is created or written.
+      f.fd = OpenForReading(native.path, err);
+      if (err == ENOENT) err = EACCES;  // it would have to be created there
+      f.mayRead = true;
     }
   } else {
-    f.fd = open(native.path.c_str(), O_RDONLY | O_CLOEXEC);
-    err = errno;
-    struct stat st;
-    if (f.fd >= 0 && fstat(f.fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      close(f.fd);
-      f.fd = -1;
-      err = EISDIR;
-    }
+    f.fd = OpenForReading(native.path, err);
     f.mayRead = true;
   }
   if (f.fd < 0) return RaiseError(OpenError(err, native.path));
@@ -495,27 +541,10 @@ int FileExists(const Bytes& name) {
 
 void DeleteMatching(const Bytes& pattern) {
   if (ErrorPending()) return;
-  size_t cut = pattern.find_last_of("\\/");
-  if (cut == Bytes::npos && pattern.size() >= 2 && pattern[1] == ':') cut = 1;
-  Bytes folder = cut == Bytes::npos ? Bytes() : pattern.substr(0, cut + 1);
-  Bytes namePattern = cut == Bytes::npos ? pattern : pattern.substr(cut + 1);
-
-  platform::NativePath native = platform::ToNative(folder);
-  if (native.error != platform::PathError::None || namePattern.empty()) return RaiseError(53);
-  DIR* dir = opendir(native.path.c_str());
-  if (!dir) return RaiseError(53);
   std::vector<std::string> matches;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != ".." && PatternMatches(namePattern, platform::Utf8ToCp437(name)))
-      matches.push_back(name);
-  }
-  closedir(dir);
-  std::sort(matches.begin(), matches.end());
-
+  if (!Matching(pattern, matches)) return RaiseError(53);
   int deleted = 0;
-  for (const std::string& name : matches) {
-    std::string path = native.path + "/" + name;
+  for (const std::string& path : matches) {
     struct stat st;
     if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
     if (unlink(path.c_str()) != 0) {
@@ -525,6 +554,43 @@ void DeleteMatching(const Bytes& pattern) {
     ++deleted;
   }
   if (deleted == 0) RaiseError(53);
+}
+
+bool PatternReaches(const Bytes& pattern, FileId id) {
+  std::vector<std::string> matches;
+  if (!Matching(pattern, matches)) return false;
+  for (const std::string& path : matches)
+    if (IdOf(path, true) == id) return true;
+  return false;
+}
+
+std::optional<FileId> NamedFileId(const Bytes& name) {
+  platform::NativePath native = platform::ToNative(name);
+  struct stat st;
+  if (native.error != platform::PathError::None || stat(native.path.c_str(), &st) != 0 ||
+      S_ISDIR(st.st_mode))
+    return std::nullopt;
+  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
+std::optional<FileId> NumberedFileId(long number) {
+  auto it = files.find(number);
+  struct stat st;
+  if (it == files.end() || fstat(it->second.fd, &st) != 0) return std::nullopt;
+  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
+bool NameTaken(const Bytes& name) {
+  platform::NativePath native = platform::ToNative(name);
+  return native.error == platform::PathError::None && IdOf(native.path, false).has_value();
+}
+
+void DeleteIfSame(const Bytes& name, FileId id) {
+  platform::NativePath native = platform::ToNative(name);
+  struct stat st;
+  if (native.error == platform::PathError::None && lstat(native.path.c_str(), &st) == 0 &&
+      S_ISREG(st.st_mode) && FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)} == id)
+    unlink(native.path.c_str());
 }
 
 bool TryChangeDirectory(const Bytes& path) {

@@ -3,6 +3,7 @@
 // and goes through the drive table and path rules of platform/paths.h.
 #pragma once
 #include <cstdint>
+#include <optional>
 
 #include "bytes.h"
 
@@ -11,6 +12,9 @@ namespace ts {
 enum class FileMode { Input, Random };
 
 // record length: -1 is the default (128); 0 or another negative gives 5.
+// A random-record open of a symbolic link, or of a name whose folder lies
+// off the drive's root, only reads what is there: it creates and writes
+// nothing (70 when there is nothing to read).
 void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long recordLength = -1);
 void CloseNumberedFile(long number);
 void CloseAllFiles();
@@ -22,6 +26,27 @@ void PutRecord(long number, int64_t record, const Bytes& buffer);
 int64_t FileLength(long number);  // works while an error is pending
 int FileExists(const Bytes& name);  // -1 or 0, never an error
 void DeleteMatching(const Bytes& pattern);
+
+// What a file is, whatever name reaches it: two names (a link, another
+// letter case, a hard link) of one file give the same.
+struct FileId {
+  uint64_t device = 0, inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+// These never raise and work while an error is pending.
+// The file (not folder) the name reaches, links followed; nullopt when
+// there is none.
+std::optional<FileId> NamedFileId(const Bytes& name);
+// The file open under the number; nullopt when the number is not open.
+std::optional<FileId> NumberedFileId(long number);
+// Whether anything at all has the name: a file, a folder, a link (even
+// one that leads nowhere).
+bool NameTaken(const Bytes& name);
+// Whether DeleteMatching(pattern) would meet the file, or a link to it.
+bool PatternReaches(const Bytes& pattern, FileId id);
+// Deletes the named file only when it is still that very file: a link or
+// a file put there since is left alone.
+void DeleteIfSame(const Bytes& name, FileId id);
 void ChangeDirectory(const Bytes& path);
 // Without raising: false when the directory cannot be made current (and
 // while an error is pending).
@@ -36,7 +61,7 @@ void SetInterpreterPath(const std::string& nativePath);
 // folder, or while an error is pending; never an error.
 int64_t NamedFileLength(const Bytes& name);
 // Cuts the named file to `length` bytes when it is longer; a file no
-// longer than that is not touched. A failure gives 75.
+// longer than that is not touched. A failure, a link among them, gives 75.
 void ShortenFile(const Bytes& name, int64_t length);
 
 // Closes all files, forgets the interpreter check and any interpreter path.

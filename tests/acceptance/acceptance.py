@@ -617,6 +617,68 @@ def launcher_without_main(answer):
 SCENARIOS += [launcher_without_main("yes"), launcher_without_main("no")]
 
 
+# " Verkeerde ingave. Elke toets " at columns 26 to 55 of row 25, the name
+# field still on the screen.
+WRONG_INPUT = [Ink(25, 27, GREY), Ink(25, 54, GREY), Ink(25, 26, None), Ink(25, 56, None),
+               Bg(25, 40, BLACK)] + NAME_FIELD
+
+
+def failed_copy_then_escape(w, typed):
+    """Types a name for drive E, expects the failed copy's status line, and
+    after a key and the restart leaves the drive menu with Esc."""
+    w.start_to_menu()
+    w.choose(2)
+    w.window.type_text(typed)
+    w.window.key("Return")
+    expect_screen(w.window, WRONG_INPUT, "\" Verkeerde ingave. Elke toets \" on row 25")
+    w.window.key("space")
+    expect_screen(w.window, highlighted(1, 3) + [Bg(14, 42, DARK_BLUE)],
+                  "the drive menu after the restart")
+    w.window.key("Escape")
+    w.expect_end()
+    w.expect_next_started()
+    w.expect_no_box()
+    w.expect_clean_folder()
+
+
+@scenario
+def a_stick_that_fills_up_keeps_no_part_of_the_log(w):
+    stick = w.sticks["E"]
+    try:
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", stick],
+                                 capture_output=True).returncode == 0
+    except OSError:
+        mounted = False
+    if not mounted:
+        raise Skip("cannot mount a small file system here")
+    try:
+        w.hand_over("contest.CBR", make_data(100000, 11))
+        failed_copy_then_escape(w, "pa0full")
+        if w.stick_files("E"):
+            raise Failure("the full drive E holds %s" % w.stick_files("E"))
+    finally:
+        if w.running():
+            os.killpg(w.proc.pid, 9)
+            w.proc.wait()
+        subprocess.run(["umount", "-l", stick], capture_output=True)
+
+
+@scenario
+def a_link_on_the_stick_leads_nowhere_off_it(w):
+    outside = os.path.join(w.root, "elsewhere.cbr")
+    with open(outside, "wb") as f:
+        f.write(b"someone else's file\r\n" * 20)
+    os.symlink(outside, os.path.join(w.sticks["E"], "EVIL.cbr"))
+    w.hand_over("contest.CBR", make_data(3000, 12))
+    failed_copy_then_escape(w, "evil")
+    with open(outside, "rb") as f:
+        if f.read() != b"someone else's file\r\n" * 20:
+            raise Failure("the copy wrote through the link on drive E")
+    if w.stick_files("E") != ["EVIL.cbr"] or not os.path.islink(
+            os.path.join(w.sticks["E"], "EVIL.cbr")):
+        raise Failure("drive E holds %s, expected only the link" % w.stick_files("E"))
+
+
 def title(fn):
     return fn.__name__.replace("_", " ")
 

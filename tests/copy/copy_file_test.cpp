@@ -2,14 +2,19 @@
 // where they are delivered.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "export/copy_file.h"
@@ -200,6 +205,147 @@ TEST_F(CopyTest, CopyToAMappedDrive) {
   CopyFile("DATA.CBR", "E:\\EXPORT.CBR");
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(ReadFile(dir / "stick" / "EXPORT.CBR"), Pattern(321));
+}
+
+// Everything in a folder, file names with their bytes and link names with
+// where they lead, to see that nothing in it changed.
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> seen;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    std::string name = fs::relative(e.path(), folder).string();
+    if (e.is_symlink()) seen[name] = "-> " + fs::read_symlink(e.path()).string();
+    else if (e.is_regular_file()) seen[name] = ReadFile(e.path());
+    else seen[name] = "<folder>";
+  }
+  return seen;
+}
+
+// A medium can carry links that lead off it. The copy never creates,
+// writes or shortens anything outside the drive's root through one; a
+// destination that is a link fails, and the link stays as it was.
+class CopyNeverLeavesTheDrive : public CopyTest {
+ protected:
+  void SetUp() override {
+    CopyTest::SetUp();
+    Fresh();
+    MapDrive("E=" + (dir / "stick").string());
+  }
+  // An empty stick, and a folder elsewhere that holds a log.
+  void Fresh() {
+    fs::remove_all(dir / "stick");
+    fs::remove_all(dir / "outside");
+    fs::create_directories(dir / "stick");
+    WriteFile("outside/victim.cbr", std::string(300, 'v'));
+  }
+};
+
+TEST_F(CopyNeverLeavesTheDrive, ThroughALinkOnTheStick) {
+  using Make = std::function<void(const fs::path& stick, const fs::path& outside)>;
+  const Make fileLink = [](auto& s, auto& o) { fs::create_symlink(o / "victim.cbr", s / "EVIL.cbr"); };
+  const Make danglingLink = [](auto& s, auto& o) { fs::create_symlink(o / "new.cbr", s / "EVIL.cbr"); };
+  const Make folderLink = [](auto& s, auto& o) { fs::create_directory_symlink(o, s / "SUB"); };
+  struct {
+    const char* what;
+    const Make& make;
+    const char* destination;
+    std::size_t source;
+    uint32_t error;
+  } cases[] = {
+      {"link to a file elsewhere", fileLink, "E:\\EVIL.cbr", 250, 75},
+      {"the same, an empty source", fileLink, "E:\\EVIL.cbr", 0, 75},
+      {"the same, a rest only, another case", fileLink, "E:\\evil.CBR", 40, 75},
+      {"link that leads nowhere yet", danglingLink, "E:\\EVIL.cbr", 250, 70},
+      {"folder link off the stick", folderLink, "E:\\SUB\\X.cbr", 250, 70},
+      {"folder link off the stick, a file there", folderLink, "E:\\SUB\\victim.cbr", 250, 75},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    c.make(dir / "stick", dir / "outside");
+    const auto stickBefore = Contents(dir / "stick"), outsideBefore = Contents(dir / "outside");
+    WriteFile("DATA.CBR", Pattern(c.source));
+    EXPECT_EQ(CopyUnderHandler("DATA.CBR", c.destination), c.error);
+    EXPECT_EQ(Contents(dir / "outside"), outsideBefore);
+    EXPECT_EQ(Contents(dir / "stick"), stickBefore);
+    ts::ResetState();
+  }
+}
+
+// A pre-filled name from a crafted data file name climbs no higher than
+// the drive's root, and a link on the stick that stays on it is followed.
+TEST_F(CopyNeverLeavesTheDrive, NamesThatStayOnTheStick) {
+  fs::create_directories(dir / "stick" / "logs");
+  fs::create_directory_symlink("logs", dir / "stick" / "LINKED");
+  WriteFile("DATA.CBR", Pattern(250));
+  const auto outsideBefore = Contents(dir / "outside");
+  struct {
+    const char* destination;
+    uint32_t error;
+    const char* lands;  // below the stick
+  } cases[] = {
+      {"E:\\..\\..\\outside\\X.cbr", 76, nullptr},  // the stick has no such folder
+      {"E:\\..\\..\\Y.cbr", 0, "Y.cbr"},
+      {"E:\\LINKED\\..\\..\\Z.cbr", 0, "Z.cbr"},
+      {"E:\\LINKED\\W.cbr", 0, "logs/W.cbr"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CopyUnderHandler("DATA.CBR", c.destination), c.error) << c.destination;
+    if (c.lands) {
+      EXPECT_EQ(ReadFile(dir / "stick" / c.lands), Pattern(250)) << c.destination;
+    }
+    ts::ResetState();
+  }
+  EXPECT_EQ(Contents(dir / "outside"), outsideBefore);
+}
+
+// The data file may well be a link to the log kept elsewhere: it is read
+// through the link and stays as it was.
+TEST_F(CopyTest, ADataFileThatIsALinkIsReadAndKept) {
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  WriteFile("logs/contest.cbr", Pattern(250));
+  fs::create_symlink(dir / "logs" / "contest.cbr", "DATA.CBR");
+  EXPECT_EQ(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"), 0u);
+  EXPECT_EQ(ReadFile(dir / "stick" / "OUT.cbr"), Pattern(250));
+  EXPECT_EQ(ReadFile(dir / "logs" / "contest.cbr"), Pattern(250));
+  EXPECT_TRUE(fs::is_symlink("DATA.CBR"));
+}
+
+// A medium that fills up during the copy: a child process whose files may
+// not grow past a limit stands in for it (writes beyond fail with EFBIG).
+// A file the copy created goes again; a file that was there before stays.
+TEST_F(CopyTest, AMediumThatFillsUpLeavesNoNewFile) {
+  struct Case {
+    const char* what;
+    rlim_t limit;
+    std::optional<std::string> before;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"full in the first record", 50, std::nullopt, false},
+      {"full in the records", 150, std::nullopt, false},
+      {"full in the single bytes", 220, std::nullopt, false},
+      {"an older file of that name", 150, std::string(20, 'o'), true},
+  };
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  WriteFile("DATA.CBR", Pattern(250));
+  WriteFile("stick/OTHER.cbr", "other");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(dir / "stick" / "OUT.cbr");
+    if (c.before) WriteFile("stick/OUT.cbr", *c.before);
+    tst::ChildResult r = tst::RunInChild({}, [&] {
+      struct rlimit limit = {c.limit, c.limit};
+      signal(SIGXFSZ, SIG_IGN);
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 99;
+      return int(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"));
+    });
+    EXPECT_EQ(r.exitCode, 75);
+    EXPECT_EQ(fs::exists(dir / "stick" / "OUT.cbr"), c.kept);
+    EXPECT_EQ(ReadFile(dir / "stick" / "OTHER.cbr"), "other");
+    EXPECT_EQ(ReadFile("DATA.CBR"), Pattern(250));
+  }
 }
 
 // A file that opens for reading only, even for root: a read-only entry of

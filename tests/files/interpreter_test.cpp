@@ -142,6 +142,26 @@ TEST_F(InterpreterTest, AppendingAndReplacing) {
   EXPECT_FALSE(Exists(In("V.TXT")));
 }
 
+// A redirection never writes through a link: the link could lead to any
+// file, the user's log among them, or off the drive.
+TEST_F(InterpreterTest, RedirectionRefusesLinks) {
+  Write("outside/log.cbr", "the log");
+  Folder("stick");
+  Drives(("C=/;E=" + In("stick")).c_str());
+  symlink(In("outside/log.cbr").c_str(), In("hulp.hlp").c_str());
+  symlink(In("outside/new.txt").c_str(), In("direct.tmp").c_str());
+  symlink(In("outside").c_str(), In("stick/SUB").c_str());
+  for (const char* line : {"cd > hulp.hlp", "ver >> HULP.HLP", "dir E: > direct.tmp",
+                           "ver > E:\\SUB\\out.txt", "ver >> E:\\sub\\log.cbr"}) {
+    Run r = Cmd(line);
+    EXPECT_NE(r.status, 0) << line;
+    EXPECT_EQ(r.err, "Access is denied.\r\n") << line;
+    EXPECT_EQ(Read(In("outside/log.cbr")), "the log") << line;
+    EXPECT_FALSE(Exists(In("outside/new.txt"))) << line;
+    EXPECT_FALSE(Exists(In("outside/out.txt"))) << line;
+  }
+}
+
 TEST_F(InterpreterTest, RunHiddenChecksOnceAndHandsOverOneLine) {
   // A stand-in interpreter that logs its arguments, its directory and
   // where its standard output goes.

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "export/export_main.h"
 #include "export/globals.h"
@@ -76,6 +77,12 @@ class ExportFlowTest : public tst::LayerTest {
   }
 
   bool Run() { return RunProgram(logship::ExportMain); }
+
+  static std::set<std::string> Names(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+    return names;
+  }
 
   bool PromptShown() { return tst::RowText(25, 1, 25) == "Press any key to continue"; }
 
@@ -279,6 +286,69 @@ TEST_F(ExportFlowTest, WithoutInternIntAStartDirectoryThatCannotBeReadEndsWithTh
   EXPECT_TRUE(Run());
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(PromptShown());
+}
+
+// Intern.int may name, as the data file, a file that the tool's shell
+// commands would write and its scan would delete: the tool's temporary
+// files take other names then, and the log stays whole.
+TEST_F(ExportFlowTest, ADataFileNamedLikeATemporaryFileStaysWhole) {
+  struct {
+    const char* dataName;  // as Intern.int gives it
+    const char* onDisk;    // below the tool's folder
+    const char* alsoNamed; // a hard link to it there, or nullptr
+  } cases[] = {
+      {"hulp.hlp", "hulp.hlp", nullptr},
+      {"HULP.HLP", "HULP.HLP", nullptr},
+      {"direct.tmp", "direct.tmp", nullptr},
+      {"Direct.TMP", "DIRECT.TMP", nullptr},
+      {"..\\tool\\Hulp.hlp", "hulp.hlp", nullptr},
+      {"logs\\contest.txt", "logs/contest.txt", "direct.tmp"},
+      {"logs\\contest.txt", "logs/contest.txt", "HULP.hlp"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dataName);
+    fs::remove_all(driveE);
+    fs::create_directories(driveE);
+    fs::remove(root / "ran");
+    tst::WriteFile(tool / c.onDisk, data);
+    if (c.alsoNamed) fs::create_hard_link(tool / c.onDisk, tool / c.alsoNamed);
+    tst::WriteFile(tool / "Intern.int", std::string(c.dataName) + "\r\n" + NextProgram() + "\r\n");
+    const auto before = Names(tool);
+    LaterPress(1000, Key::Down);
+    LaterPress(500, Key::Enter, 0, 13);
+    LaterType(1000, "abc\r");
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(tst::ReadFile(tool / c.onDisk), data);
+    EXPECT_EQ(tst::ReadFile(driveE / "ABC.txt"), data);
+    EXPECT_TRUE(NextProgramRan());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(Names(tool), before) << "no temporary file left, none of the data file's names gone";
+    fs::remove(tool / c.onDisk);
+    if (c.alsoNamed) fs::remove(tool / c.alsoNamed);
+  }
+}
+
+// When the start directory cannot be read from hulp.hlp (here the shell
+// leaves it empty), the tool goes on without it and leaves no hulp.hlp.
+TEST_F(ExportFlowTest, AStartDirectoryThatCannotBeReadLeavesNoTemporaryFile) {
+  fs::path script = root / "cmd.sh";
+  tst::WriteFile(script,
+                 "#!/bin/sh\ncase \"$2\" in cd*) : > hulp.hlp; exit 0;; esac\nexec '" +
+                     (fs::path(ts::platform::ExecutableFolder()) / "logship-cmd").string() + "' \"$@\"\n",
+                 0755);
+  ts::SetInterpreterPath(script.string());
+  for (bool handedOver : {true, false}) {
+    SCOPED_TRACE(handedOver ? "Intern.int read" : "no Intern.int");
+    fs::remove(tool / "Intern.int");
+    if (handedOver) tst::WriteFile(tool / "Intern.int", "contest.cbr\r\n" + NextProgram() + "\r\n");
+    LaterPress(1000, Key::Esc, 0, 27);
+    if (!handedOver) LaterPress(1000, Key::Space, 0, ' ');
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(logship::G().startDirectory, "");
+    EXPECT_FALSE(fs::exists(tool / "hulp.hlp"));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(PromptShown(), !handedOver);
+  }
 }
 
 // A system clock that cannot be read: the header goes on without its

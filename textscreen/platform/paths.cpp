@@ -284,6 +284,7 @@ NativePath ToNative(const Bytes& toolPath) {
   }
   addParts(p, i);
 
+  out.root = base;
   std::string path = base;
   bool lookUp = out.error == PathError::None;
   for (size_t k = 0; k < parts.size(); ++k) {
@@ -302,6 +303,26 @@ NativePath ToNative(const Bytes& toolPath) {
   }
   out.path = path.empty() ? "." : path;
   return out;
+}
+
+bool WritablePlace(const NativePath& native) {
+  struct stat st;
+  if (lstat(native.path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return false;
+  size_t slash = native.path.rfind('/');
+  if (native.root.empty() || native.root == "/" || native.path == native.root || slash == 0 ||
+      slash == std::string::npos)
+    return true;
+  // A folder that cannot be resolved does not exist: the open fails on its own.
+  char* root = realpath(native.root.c_str(), nullptr);
+  char* folder = realpath(native.path.substr(0, slash).c_str(), nullptr);
+  bool inside = true;
+  if (root && folder) {
+    std::string r = root, f = folder;
+    inside = r == "/" || (f.compare(0, r.size(), r) == 0 && (f.size() == r.size() || f[r.size()] == '/'));
+  }
+  free(root);
+  free(folder);
+  return inside;
 }
 
 Bytes ToolForm(const std::string& native) {

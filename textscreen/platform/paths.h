@@ -24,10 +24,18 @@ struct NativePath {
   std::string path;  // UTF-8 native path, case-resolved where it exists;
                      // relative when the tool's path was; empty for NoDrive
   PathError error = PathError::None;
+  std::string root;  // the drive's root (or "/") an absolute path hangs
+                     // from; empty for a relative path
 };
 // Resolves a tool-form path; components that do not exist exactly are
 // looked up case-insensitively (a to z) in their folder.
 NativePath ToNative(const Bytes& toolPath);
+
+// Whether a file may be created, written or shortened at the path: it is
+// no symbolic link, and the folder that holds it, links followed, lies
+// inside the root the path hangs from. A medium can carry links that lead
+// anywhere; writing through one would change files off the drive.
+bool WritablePlace(const NativePath& native);
 
 // An absolute native path in the tool's form: the mapped drive whose root
 // is its longest prefix, then the rest with "\"; with no such drive the

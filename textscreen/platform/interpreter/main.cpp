@@ -28,15 +28,20 @@ bool Redirect(const Redirection& r, std::string& err) {
     err += "The device is not ready.\r\n";
     return false;
   }
-  int fd = open(native.path.c_str(),
-                O_WRONLY | O_CREAT | (r.append ? O_APPEND : O_TRUNC) | O_CLOEXEC, 0666);
+  // Never through a link: it could lead to any file, the user's log among them.
+  int fd = -1, code = ELOOP;
+  if (platform::WritablePlace(native)) {
+    fd = open(native.path.c_str(),
+              O_WRONLY | O_CREAT | O_NOFOLLOW | (r.append ? O_APPEND : O_TRUNC) | O_CLOEXEC, 0666);
+    code = errno;
+  }
   if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR)
+    if (code == ENOENT || code == ENOTDIR)
       err += "The system cannot find the path specified.\r\n";
-    else if (errno == EACCES || errno == EPERM || errno == EROFS || errno == EISDIR)
+    else if (code == EACCES || code == EPERM || code == EROFS || code == EISDIR || code == ELOOP)
       err += "Access is denied.\r\n";
     else
-      err += std::string(std::strerror(errno)) + "\r\n";
+      err += std::string(std::strerror(code)) + "\r\n";
     return false;
   }
   dup2(fd, 1);
