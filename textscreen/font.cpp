@@ -1,6 +1,8 @@
 #include "font.h"
 
 #include <SDL_ttf.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <algorithm>
 #include <array>
@@ -58,10 +60,57 @@ class BuiltinFont : public GlyphSource {
   std::array<uint16_t, 256> glyphOf_{};
 };
 
+// Where the cell's top-left pixel lies in the surface that SDL_ttf renders
+// for one glyph (column and row; either may lie outside it).
+struct Placement {
+  int column = 0, row = 1;
+};
+using Placements = std::array<Placement, 256>;
+
+// SDL_ttf puts a glyph's bitmap at the floor of its hinted bearings, which
+// at most sizes lies a pixel left of (or above) where FreeType made it for:
+// a corner's stroke then misses the side line, and a full block leaves the
+// cell's last column empty. FreeType's own bitmap box of each glyph, at the
+// same size and hinting, puts the origin back on the cell's left edge and
+// the baseline where the line has it. A glyph FreeType cannot tell about
+// (or an italic one, which SDL_ttf slants itself) goes by SDL_ttf's
+// metrics alone. The face was opened two pixels taller than the cell; the
+// line's top row is left out.
+Placements PlaceGlyphs(TTF_Font* font, const std::string& path, long pointSize, bool italic) {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  if (!italic && FT_Init_FreeType(&library) != 0) library = nullptr;
+  if (library && FT_New_Face(library, path.c_str(), 0, &face) != 0) face = nullptr;
+  if (face && (!FT_IS_SCALABLE(face) ||
+               FT_Set_Char_Size(face, 0, FT_F26Dot6(pointSize) * 64, 0, 0) != 0)) {
+    FT_Done_Face(face);
+    face = nullptr;
+  }
+  Placements placements;
+  std::lock_guard<std::mutex> lock(ttfLock);
+  for (int code = 0; code < 256; ++code) {
+    const Uint16 unicode = Uint16(Cp437ToUnicode(uint8_t(code)));
+    int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
+    if (TTF_GlyphMetrics(font, unicode, &minX, &maxX, &minY, &maxY, &advance) != 0) continue;
+    int left = minX, top = maxY;
+    if (face && FT_Load_Glyph(face, FT_Get_Char_Index(face, unicode), FT_LOAD_DEFAULT) == 0 &&
+        FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) == 0 && face->glyph->bitmap.width > 0) {
+      left = face->glyph->bitmap_left;
+      top = face->glyph->bitmap_top;
+    }
+    // A glyph reaching left of its origin is shifted right by that much.
+    placements[code] = Placement{std::max(minX, 0) - left, 1 + top - maxY};
+  }
+  if (face) FT_Done_Face(face);
+  if (library) FT_Done_FreeType(library);
+  return placements;
+}
+
 class TrueTypeFont : public GlyphSource {
  public:
-  TrueTypeFont(TTF_Font* font, int width, int height, bool monospace)
-      : font_(font), width_(width), height_(height), monospace_(monospace) {}
+  TrueTypeFont(TTF_Font* font, int width, int height, bool monospace, const Placements& placements)
+      : font_(font), width_(width), height_(height), monospace_(monospace),
+        placements_(placements) {}
   ~TrueTypeFont() override {
     std::lock_guard<std::mutex> lock(ttfLock);
     TTF_CloseFont(font_);
@@ -70,20 +119,20 @@ class TrueTypeFont : public GlyphSource {
   int CellHeight() const override { return height_; }
   bool Monospace() const { return monospace_; }
 
-  // The face was opened two pixels taller than the cell; its top row is
-  // left out.
   GlyphBitmap Glyph(uint8_t code) override {
     GlyphBitmap g{width_, height_, std::vector<uint8_t>(size_t(width_) * size_t(height_))};
     Uint16 text[2] = {Uint16(Cp437ToUnicode(code)), 0};
+    const Placement at = placements_[code];
     std::lock_guard<std::mutex> lock(ttfLock);
     SDL_Surface* s = TTF_RenderUNICODE_Solid(font_, text, SDL_Color{255, 255, 255, 0});
     if (!s) return g;
     if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
-    const int rows = std::min(height_, s->h - 1);
-    const int columns = std::min(width_, s->w);
-    for (int y = 0; y < rows; ++y) {
-      const auto* pixels = static_cast<const uint8_t*>(s->pixels) + (y + 1) * s->pitch;
-      for (int x = 0; x < columns; ++x) g.bits[size_t(y) * width_ + x] = pixels[x] != 0;
+    const int firstX = std::max(0, -at.column), endX = std::min(width_, s->w - at.column);
+    const int firstY = std::max(0, -at.row), endY = std::min(height_, s->h - at.row);
+    for (int y = firstY; y < endY; ++y) {
+      const auto* pixels =
+          static_cast<const uint8_t*>(s->pixels) + (y + at.row) * s->pitch + at.column;
+      for (int x = firstX; x < endX; ++x) g.bits[size_t(y) * width_ + x] = pixels[x] != 0;
     }
     if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
     SDL_FreeSurface(s);
@@ -94,6 +143,7 @@ class TrueTypeFont : public GlyphSource {
   TTF_Font* font_;
   int width_, height_;
   bool monospace_;
+  Placements placements_;
 };
 
 BuiltinFont& Builtin() {
@@ -170,8 +220,8 @@ int LineHeight(TTF_Font* font) {
 }
 
 // Opens the face at the point size whose line height comes nearest to
-// `wanted` pixels.
-TTF_Font* OpenForLineHeight(const std::string& path, long wanted) {
+// `wanted` pixels, and gives that size.
+TTF_Font* OpenForLineHeight(const std::string& path, long wanted, long& pointSize) {
   TTF_Font* probe = Open(path, 1000);
   if (!probe) return nullptr;
   const int h1000 = LineHeight(probe);
@@ -188,6 +238,7 @@ TTF_Font* OpenForLineHeight(const std::string& path, long wanted) {
     Close(font);
     font = Open(path, ++p);
   }
+  pointSize = p;
   return font;
 }
 
@@ -224,13 +275,15 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
   if (native.error != platform::PathError::None) return -1;
 
   TTF_Font* font = nullptr;
+  long pointSize = 0;
   int cellHeight = 0;
   if (size >= 1) {
     const long wanted = RoundHalfEven(size) + 2;
-    font = OpenForLineHeight(native.path, wanted);
+    font = OpenForLineHeight(native.path, wanted, pointSize);
     cellHeight = int(wanted - 2);
   } else {
-    font = Open(native.path, long(std::floor(size * 1000)));
+    pointSize = long(std::floor(size * 1000));
+    font = Open(native.path, pointSize);
     if (font) cellHeight = LineHeight(font) - 2;
   }
   if (!font) return -1;
@@ -266,8 +319,9 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
     std::lock_guard<std::mutex> lock(ttfLock);
     TTF_SetFontStyle(font, style);
   }
-  Loaded()[handle] =
-      std::make_unique<TrueTypeFont>(font, cellWidth, cellHeight, (opts & kMonospace) != 0);
+  Loaded()[handle] = std::make_unique<TrueTypeFont>(
+      font, cellWidth, cellHeight, (opts & kMonospace) != 0,
+      PlaceGlyphs(font, native.path, pointSize, (opts & kItalic) != 0));
   return handle;
 }
 
