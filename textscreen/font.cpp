@@ -18,6 +18,7 @@
 #include "errors.h"
 #include "platform/paths.h"
 #include "reset.h"
+#include "screen.h"
 #include "window.h"
 
 namespace ts {
@@ -304,6 +305,11 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
       Close(font);
       return -1;
     }
+    // A font whose screen no window can hold cannot serve it either.
+    if (!Window().CanMake(kColumns * cellWidth, kRows * cellHeight)) {
+      Close(font);
+      return 0;
+    }
   }
 
   const long handle = FreeHandle();
@@ -342,6 +348,10 @@ void UseFont(long handle) {
         Window().FontChanged();
       },
       it->second.get());
+}
+
+bool UseBuiltinFont() {
+  return current.exchange(&Builtin()) != &Builtin();
 }
 
 GlyphSource& CurrentFont() {

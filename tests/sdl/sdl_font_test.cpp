@@ -1,7 +1,9 @@
 // TrueType fonts on the window for real, under SDL's dummy video driver:
 // how the glyphs sit in their cells, and faces too large for a window.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <fstream>
 #include <map>
 
 #include "textscreen/errors.h"
@@ -18,6 +20,7 @@ using sdltest::Report;
 using sdltest::RunWindowedInChild;
 using sdltest::SurfaceSize;
 using sdltest::WaitRedraws;
+using sdltest::WaitUntil;
 
 constexpr char kDejaVu[] = "C:/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 constexpr long kWhite = 0xFFFFFF;
@@ -130,6 +133,78 @@ TEST(SdlGlyphs, FrameCornersMeetTheirLinesAndLinesFillTheirCells) {
     EXPECT_GE(std::stoi(seen["196-full-rows"]), 1);
     EXPECT_EQ(seen["219-full-rows"], c.height);
   }
+}
+
+// --- Faces too large for a window -----------------------------------------
+
+// The widest window is 16383 pixels: 80 cells of 204 (DejaVu Sans Mono at
+// 393 pixels) fit, 80 of 205 (at 394) do not.
+TEST(SdlHugeFont, AFaceWhoseScreenNoWindowCanHoldLoadsNothing) {
+  ChildRun run = RunWindowedInChild([](Report& report) {
+    WaitRedraws(1);
+    for (double size : {393.0, 394.0, 500.0, 1000.0}) {
+      const long handle = ts::LoadFont(kDejaVu, size, "monospace");
+      report.Line(std::to_string(int(size)) + ": " +
+                  (handle >= 32 ? std::string("a handle") : std::to_string(handle)));
+    }
+    ts::UseFont(ts::LoadFont(kDejaVu, 500, "monospace"));
+    report.Line("error " + std::to_string(ts::PendingError()));
+    report.Line(std::string(WaitRedraws(3) ? "redraws" : "no redraws") + ", " + SurfaceSize() +
+                ", cell height " + std::to_string(ts::CellHeight()));
+  });
+  ASSERT_TRUE(run.exited) << run.Text();
+  EXPECT_EQ(run.Text(),
+            "393: a handle\n394: 0\n500: 0\n1000: 0\n"
+            "error 258\n"
+            "redraws, 640x400, cell height 16\n"
+            "returned 0\n");
+}
+
+// The virtual memory the child uses now, in bytes.
+rlim_t AddressSpaceInUse() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmSize:", 0) == 0) return rlim_t(std::stoull(line.substr(7))) * 1024;
+  return 0;
+}
+
+// A window SDL cannot make (here for want of memory) is asked for once;
+// the screen goes back to the built-in font and its window, and the tool
+// goes on.
+TEST(SdlHugeFont, AWindowThatCannotBeMadeGivesWayToTheBuiltInFont) {
+  const std::string errors =
+      ::testing::TempDir() + "sdl_font_stderr_" + std::to_string(getpid()) + ".txt";
+  ChildRun run = RunWindowedInChild([&](Report& report) {
+    if (!std::freopen(errors.c_str(), "w", stderr)) return;
+    WaitRedraws(1);
+    const long handle = ts::LoadFont(kDejaVu, 200, "monospace");  // 166 MB of window
+    rlimit before{};
+    getrlimit(RLIMIT_AS, &before);
+    rlimit tight = before;
+    tight.rlim_cur = AddressSpaceInUse() + (64u << 20);
+    setrlimit(RLIMIT_AS, &tight);
+    for (int use = 1; use <= 2; ++use) {
+      ts::UseFont(handle);
+      WaitUntil([] { return ts::CellHeight() == 16; });
+      WaitRedraws(3);
+      report.Line("use " + std::to_string(use) + ": " + SurfaceSize() + ", cell height " +
+                  std::to_string(ts::CellHeight()));
+    }
+    setrlimit(RLIMIT_AS, &before);
+    std::fflush(stderr);
+    std::ifstream written(errors);
+    for (std::string line; std::getline(written, line);)
+      report.Line(line.substr(0, line.find(':', 9)));
+  });
+  std::remove(errors.c_str());
+  ASSERT_TRUE(run.exited) << run.Text();
+  EXPECT_EQ(run.Text(),
+            "use 1: 640x400, cell height 16\n"
+            "use 2: 640x400, cell height 16\n"
+            "logship: no window of 8320 x 5000\n"
+            "logship: the screen shows the built-in font\n"
+            "logship: the screen shows the built-in font\n"
+            "returned 0\n");
 }
 
 }  // namespace
