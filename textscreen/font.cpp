@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -61,57 +62,53 @@ class BuiltinFont : public GlyphSource {
   std::array<uint16_t, 256> glyphOf_{};
 };
 
-// Where the cell's top-left pixel lies in the surface that SDL_ttf renders
-// for one glyph (column and row; either may lie outside it).
-struct Placement {
-  int column = 0, row = 1;
-};
-using Placements = std::array<Placement, 256>;
-
-// SDL_ttf puts a glyph's bitmap at the floor of its hinted bearings, which
-// at most sizes lies a pixel left of (or above) where FreeType made it for:
-// a corner's stroke then misses the side line, and a full block leaves the
-// cell's last column empty. FreeType's own bitmap box of each glyph, at the
-// same size and hinting, puts the origin back on the cell's left edge and
-// the baseline where the line has it. A glyph FreeType cannot tell about
-// (or an italic one, which SDL_ttf slants itself) goes by SDL_ttf's
-// metrics alone. The face was opened two pixels taller than the cell; the
-// line's top row is left out.
-Placements PlaceGlyphs(TTF_Font* font, const std::string& path, long pointSize, bool italic) {
-  FT_Library library = nullptr;
-  FT_Face face = nullptr;
-  if (!italic && FT_Init_FreeType(&library) != 0) library = nullptr;
-  if (library && FT_New_Face(library, path.c_str(), 0, &face) != 0) face = nullptr;
-  if (face && (!FT_IS_SCALABLE(face) ||
-               FT_Set_Char_Size(face, 0, FT_F26Dot6(pointSize) * 64, 0, 0) != 0)) {
-    FT_Done_Face(face);
-    face = nullptr;
-  }
-  Placements placements;
-  std::lock_guard<std::mutex> lock(ttfLock);
-  for (int code = 0; code < 256; ++code) {
-    const Uint16 unicode = Uint16(Cp437ToUnicode(uint8_t(code)));
-    int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
-    if (TTF_GlyphMetrics(font, unicode, &minX, &maxX, &minY, &maxY, &advance) != 0) continue;
-    int left = minX, top = maxY;
-    if (face && FT_Load_Glyph(face, FT_Get_Char_Index(face, unicode), FT_LOAD_DEFAULT) == 0 &&
-        FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) == 0 && face->glyph->bitmap.width > 0) {
-      left = face->glyph->bitmap_left;
-      top = face->glyph->bitmap_top;
+// FreeType's own view of a face at the point size SDL_ttf opened it at:
+// where it makes each glyph's bitmap, against the origin and the baseline.
+class BitmapBoxes {
+ public:
+  BitmapBoxes(const std::string& path, long pointSize) {
+    if (FT_Init_FreeType(&library_) != 0) {
+      library_ = nullptr;
+      return;
     }
-    // A glyph reaching left of its origin is shifted right by that much.
-    placements[code] = Placement{std::max(minX, 0) - left, 1 + top - maxY};
+    if (FT_New_Face(library_, path.c_str(), 0, &face_) != 0) face_ = nullptr;
+    if (face_ && (!FT_IS_SCALABLE(face_) ||
+                  FT_Set_Char_Size(face_, 0, FT_F26Dot6(pointSize) * 64, 0, 0) != 0)) {
+      FT_Done_Face(face_);
+      face_ = nullptr;
+    }
   }
-  if (face) FT_Done_Face(face);
-  if (library) FT_Done_FreeType(library);
-  return placements;
-}
+  ~BitmapBoxes() {
+    if (face_) FT_Done_Face(face_);
+    if (library_) FT_Done_FreeType(library_);
+  }
+  BitmapBoxes(const BitmapBoxes&) = delete;
+  BitmapBoxes& operator=(const BitmapBoxes&) = delete;
+
+  // The bitmap's left column and top row as SDL_ttf's solid rendering
+  // makes it (same hinting); false for a blank glyph or one FreeType
+  // cannot make.
+  bool Find(Uint16 unicode, int& left, int& top) {
+    if (!face_ || FT_Load_Glyph(face_, FT_Get_Char_Index(face_, unicode), FT_LOAD_DEFAULT) != 0 ||
+        FT_Render_Glyph(face_->glyph, FT_RENDER_MODE_MONO) != 0 || face_->glyph->bitmap.width == 0)
+      return false;
+    left = face_->glyph->bitmap_left;
+    top = face_->glyph->bitmap_top;
+    return true;
+  }
+
+ private:
+  FT_Library library_ = nullptr;
+  FT_Face face_ = nullptr;
+};
 
 class TrueTypeFont : public GlyphSource {
  public:
-  TrueTypeFont(TTF_Font* font, int width, int height, bool monospace, const Placements& placements)
+  // `boxes` is null where SDL_ttf's metrics alone place the glyphs.
+  TrueTypeFont(TTF_Font* font, int width, int height, bool monospace,
+               std::unique_ptr<BitmapBoxes> boxes)
       : font_(font), width_(width), height_(height), monospace_(monospace),
-        placements_(placements) {}
+        boxes_(std::move(boxes)) {}
   ~TrueTypeFont() override {
     std::lock_guard<std::mutex> lock(ttfLock);
     TTF_CloseFont(font_);
@@ -122,9 +119,10 @@ class TrueTypeFont : public GlyphSource {
 
   GlyphBitmap Glyph(uint8_t code) override {
     GlyphBitmap g{width_, height_, std::vector<uint8_t>(size_t(width_) * size_t(height_))};
-    Uint16 text[2] = {Uint16(Cp437ToUnicode(code)), 0};
-    const Placement at = placements_[code];
+    const Uint16 unicode = Uint16(Cp437ToUnicode(code));
+    Uint16 text[2] = {unicode, 0};
     std::lock_guard<std::mutex> lock(ttfLock);
+    const Placement at = PlaceOf(code, unicode);
     SDL_Surface* s = TTF_RenderUNICODE_Solid(font_, text, SDL_Color{255, 255, 255, 0});
     if (!s) return g;
     if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
@@ -141,10 +139,38 @@ class TrueTypeFont : public GlyphSource {
   }
 
  private:
+  // Where the cell's top-left pixel lies in the surface SDL_ttf renders for
+  // one glyph; either may lie outside it.
+  struct Placement {
+    int column = 0, row = 1;
+  };
+
+  // SDL_ttf puts a glyph's bitmap at the floor of its hinted bearings,
+  // which at most sizes lies a pixel left of (or above) where FreeType made
+  // it for: a corner's stroke then misses the side line, and a full block
+  // leaves the cell's last column empty. FreeType's bitmap box puts the
+  // origin back on the cell's left edge and the baseline where the line
+  // has it. The face was opened two pixels taller than the cell; the
+  // line's top row is left out. Found once for each glyph; ttfLock held.
+  Placement PlaceOf(uint8_t code, Uint16 unicode) {
+    if (placed_[code]) return placements_[code];
+    int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
+    if (TTF_GlyphMetrics(font_, unicode, &minX, &maxX, &minY, &maxY, &advance) == 0) {
+      int left = minX, top = maxY;
+      if (boxes_) boxes_->Find(unicode, left, top);
+      // A glyph reaching left of its origin is shifted right by that much.
+      placements_[code] = Placement{std::max(minX, 0) - left, 1 + top - maxY};
+    }
+    placed_[code] = true;
+    return placements_[code];
+  }
+
   TTF_Font* font_;
   int width_, height_;
   bool monospace_;
-  Placements placements_;
+  std::unique_ptr<BitmapBoxes> boxes_;
+  std::array<Placement, 256> placements_{};
+  std::bitset<256> placed_;
 };
 
 BuiltinFont& Builtin() {
@@ -325,9 +351,10 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
     std::lock_guard<std::mutex> lock(ttfLock);
     TTF_SetFontStyle(font, style);
   }
-  Loaded()[handle] = std::make_unique<TrueTypeFont>(
-      font, cellWidth, cellHeight, (opts & kMonospace) != 0,
-      PlaceGlyphs(font, native.path, pointSize, (opts & kItalic) != 0));
+  // SDL_ttf slants an italic glyph itself; its metrics alone place it.
+  auto boxes = (opts & kItalic) ? nullptr : std::make_unique<BitmapBoxes>(native.path, pointSize);
+  Loaded()[handle] = std::make_unique<TrueTypeFont>(font, cellWidth, cellHeight,
+                                                    (opts & kMonospace) != 0, std::move(boxes));
   return handle;
 }
 
