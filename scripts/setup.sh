@@ -2,8 +2,8 @@
 # Installs what building and testing need on a Debian machine, when missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl1.2-dev libsdl-ttf2.0-dev libsdl2-dev
-          libx11-dev fonts-dejavu-core libgtest-dev xvfb xdotool x11-apps x11-utils
-          e2fsprogs xfonts-base python3)
+          libfreetype-dev libx11-dev fonts-dejavu-core libgtest-dev xvfb xdotool x11-apps
+          x11-utils e2fsprogs xfonts-base python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

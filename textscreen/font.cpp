@@ -1,10 +1,13 @@
 #include "font.h"
 
 #include <SDL_ttf.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -16,6 +19,7 @@
 #include "errors.h"
 #include "platform/paths.h"
 #include "reset.h"
+#include "screen.h"
 #include "window.h"
 
 namespace ts {
@@ -58,10 +62,53 @@ class BuiltinFont : public GlyphSource {
   std::array<uint16_t, 256> glyphOf_{};
 };
 
+// FreeType's own view of a face at the point size SDL_ttf opened it at:
+// where it makes each glyph's bitmap, against the origin and the baseline.
+class BitmapBoxes {
+ public:
+  BitmapBoxes(const std::string& path, long pointSize) {
+    if (FT_Init_FreeType(&library_) != 0) {
+      library_ = nullptr;
+      return;
+    }
+    if (FT_New_Face(library_, path.c_str(), 0, &face_) != 0) face_ = nullptr;
+    if (face_ && (!FT_IS_SCALABLE(face_) ||
+                  FT_Set_Char_Size(face_, 0, FT_F26Dot6(pointSize) * 64, 0, 0) != 0)) {
+      FT_Done_Face(face_);
+      face_ = nullptr;
+    }
+  }
+  ~BitmapBoxes() {
+    if (face_) FT_Done_Face(face_);
+    if (library_) FT_Done_FreeType(library_);
+  }
+  BitmapBoxes(const BitmapBoxes&) = delete;
+  BitmapBoxes& operator=(const BitmapBoxes&) = delete;
+
+  // The bitmap's left column and top row as SDL_ttf's solid rendering
+  // makes it (same hinting); false for a blank glyph or one FreeType
+  // cannot make.
+  bool Find(Uint16 unicode, int& left, int& top) {
+    if (!face_ || FT_Load_Glyph(face_, FT_Get_Char_Index(face_, unicode), FT_LOAD_DEFAULT) != 0 ||
+        FT_Render_Glyph(face_->glyph, FT_RENDER_MODE_MONO) != 0 || face_->glyph->bitmap.width == 0)
+      return false;
+    left = face_->glyph->bitmap_left;
+    top = face_->glyph->bitmap_top;
+    return true;
+  }
+
+ private:
+  FT_Library library_ = nullptr;
+  FT_Face face_ = nullptr;
+};
+
 class TrueTypeFont : public GlyphSource {
  public:
-  TrueTypeFont(TTF_Font* font, int width, int height, bool monospace)
-      : font_(font), width_(width), height_(height), monospace_(monospace) {}
+  // `boxes` is null where SDL_ttf's metrics alone place the glyphs.
+  TrueTypeFont(TTF_Font* font, int width, int height, bool monospace,
+               std::unique_ptr<BitmapBoxes> boxes)
+      : font_(font), width_(width), height_(height), monospace_(monospace),
+        boxes_(std::move(boxes)) {}
   ~TrueTypeFont() override {
     std::lock_guard<std::mutex> lock(ttfLock);
     TTF_CloseFont(font_);
@@ -70,20 +117,21 @@ class TrueTypeFont : public GlyphSource {
   int CellHeight() const override { return height_; }
   bool Monospace() const { return monospace_; }
 
-  // The face was opened two pixels taller than the cell; its top row is
-  // left out.
   GlyphBitmap Glyph(uint8_t code) override {
     GlyphBitmap g{width_, height_, std::vector<uint8_t>(size_t(width_) * size_t(height_))};
-    Uint16 text[2] = {Uint16(Cp437ToUnicode(code)), 0};
+    const Uint16 unicode = Uint16(Cp437ToUnicode(code));
+    Uint16 text[2] = {unicode, 0};
     std::lock_guard<std::mutex> lock(ttfLock);
+    const Placement at = PlaceOf(code, unicode);
     SDL_Surface* s = TTF_RenderUNICODE_Solid(font_, text, SDL_Color{255, 255, 255, 0});
     if (!s) return g;
     if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
-    const int rows = std::min(height_, s->h - 1);
-    const int columns = std::min(width_, s->w);
-    for (int y = 0; y < rows; ++y) {
-      const auto* pixels = static_cast<const uint8_t*>(s->pixels) + (y + 1) * s->pitch;
-      for (int x = 0; x < columns; ++x) g.bits[size_t(y) * width_ + x] = pixels[x] != 0;
+    const int firstX = std::max(0, -at.column), endX = std::min(width_, s->w - at.column);
+    const int firstY = std::max(0, -at.row), endY = std::min(height_, s->h - at.row);
+    for (int y = firstY; y < endY; ++y) {
+      const auto* pixels =
+          static_cast<const uint8_t*>(s->pixels) + (y + at.row) * s->pitch + at.column;
+      for (int x = firstX; x < endX; ++x) g.bits[size_t(y) * width_ + x] = pixels[x] != 0;
     }
     if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
     SDL_FreeSurface(s);
@@ -91,9 +139,38 @@ class TrueTypeFont : public GlyphSource {
   }
 
  private:
+  // Where the cell's top-left pixel lies in the surface SDL_ttf renders for
+  // one glyph; either may lie outside it.
+  struct Placement {
+    int column = 0, row = 1;
+  };
+
+  // SDL_ttf puts a glyph's bitmap at the floor of its hinted bearings,
+  // which at most sizes lies a pixel left of (or above) where FreeType made
+  // it for: a corner's stroke then misses the side line, and a full block
+  // leaves the cell's last column empty. FreeType's bitmap box puts the
+  // origin back on the cell's left edge and the baseline where the line
+  // has it. The face was opened two pixels taller than the cell; the
+  // line's top row is left out. Found once for each glyph; ttfLock held.
+  Placement PlaceOf(uint8_t code, Uint16 unicode) {
+    if (placed_[code]) return placements_[code];
+    int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
+    if (TTF_GlyphMetrics(font_, unicode, &minX, &maxX, &minY, &maxY, &advance) == 0) {
+      int left = minX, top = maxY;
+      if (boxes_) boxes_->Find(unicode, left, top);
+      // A glyph reaching left of its origin is shifted right by that much.
+      placements_[code] = Placement{std::max(minX, 0) - left, 1 + top - maxY};
+    }
+    placed_[code] = true;
+    return placements_[code];
+  }
+
   TTF_Font* font_;
   int width_, height_;
   bool monospace_;
+  std::unique_ptr<BitmapBoxes> boxes_;
+  std::array<Placement, 256> placements_{};
+  std::bitset<256> placed_;
 };
 
 BuiltinFont& Builtin() {
@@ -170,8 +247,8 @@ int LineHeight(TTF_Font* font) {
 }
 
 // Opens the face at the point size whose line height comes nearest to
-// `wanted` pixels.
-TTF_Font* OpenForLineHeight(const std::string& path, long wanted) {
+// `wanted` pixels, and gives that size.
+TTF_Font* OpenForLineHeight(const std::string& path, long wanted, long& pointSize) {
   TTF_Font* probe = Open(path, 1000);
   if (!probe) return nullptr;
   const int h1000 = LineHeight(probe);
@@ -188,6 +265,7 @@ TTF_Font* OpenForLineHeight(const std::string& path, long wanted) {
     Close(font);
     font = Open(path, ++p);
   }
+  pointSize = p;
   return font;
 }
 
@@ -224,13 +302,15 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
   if (native.error != platform::PathError::None) return -1;
 
   TTF_Font* font = nullptr;
+  long pointSize = 0;
   int cellHeight = 0;
   if (size >= 1) {
     const long wanted = RoundHalfEven(size) + 2;
-    font = OpenForLineHeight(native.path, wanted);
+    font = OpenForLineHeight(native.path, wanted, pointSize);
     cellHeight = int(wanted - 2);
   } else {
-    font = Open(native.path, long(std::floor(size * 1000)));
+    pointSize = long(std::floor(size * 1000));
+    font = Open(native.path, pointSize);
     if (font) cellHeight = LineHeight(font) - 2;
   }
   if (!font) return -1;
@@ -251,6 +331,11 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
       Close(font);
       return -1;
     }
+    // A font whose screen no window can hold cannot serve it either.
+    if (!Window().CanMake(kColumns * cellWidth, kRows * cellHeight)) {
+      Close(font);
+      return 0;
+    }
   }
 
   const long handle = FreeHandle();
@@ -266,8 +351,10 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
     std::lock_guard<std::mutex> lock(ttfLock);
     TTF_SetFontStyle(font, style);
   }
-  Loaded()[handle] =
-      std::make_unique<TrueTypeFont>(font, cellWidth, cellHeight, (opts & kMonospace) != 0);
+  // SDL_ttf slants an italic glyph itself; its metrics alone place it.
+  auto boxes = (opts & kItalic) ? nullptr : std::make_unique<BitmapBoxes>(native.path, pointSize);
+  Loaded()[handle] = std::make_unique<TrueTypeFont>(font, cellWidth, cellHeight,
+                                                    (opts & kMonospace) != 0, std::move(boxes));
   return handle;
 }
 
@@ -288,6 +375,10 @@ void UseFont(long handle) {
         Window().FontChanged();
       },
       it->second.get());
+}
+
+bool UseBuiltinFont() {
+  return current.exchange(&Builtin()) != &Builtin();
 }
 
 GlyphSource& CurrentFont() {

@@ -31,6 +31,9 @@ void UseFont(long handle);
 // The screen's current glyph source (the built-in font until UseFont).
 // Window thread, between redraws.
 GlyphSource& CurrentFont();
+// Window thread, when no window of the current font's size can be made:
+// the screen's font becomes the built-in font again. False when it was.
+bool UseBuiltinFont();
 int CellWidth();
 int CellHeight();
 

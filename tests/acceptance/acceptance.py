@@ -679,6 +679,33 @@ def a_link_on_the_stick_leads_nowhere_off_it(w):
         raise Failure("drive E holds %s, expected only the link" % w.stick_files("E"))
 
 
+FONT_BOX = "Unhandled Error #258\nLine:694\nInvalid handle\nContinue?\n\n"
+
+
+@scenario
+def font_too_large_for_any_window(w):
+    """A size whose 80 x 25 cells no window can hold loads no font: the box
+    for error 258 at step 694, then the menu in the built-in font at the
+    position that inifiles/Fontnr.ini gives."""
+    w.hand_over("contest.CBR", make_data(10, 5))
+    w.write("inifiles/Fontnr.ini", "500,30,40\r\n")
+    w.start(LOGSHIP_BOX_ANSWER="yes")
+    w.window = find_window(START_TIMEOUT)
+    expect_screen(w.window, highlighted(1, 3), "the drive menu", START_TIMEOUT)
+    place = (w.window.width, w.window.height, w.window.x, w.window.y)
+    if place != (640, 400, 30, 40):
+        raise Failure("window %dx%d at %d,%d, expected 640x400 at 30,40" % place)
+    seen = open(w.box_log).read() if os.path.exists(w.box_log) else "(no box)"
+    if seen != FONT_BOX:
+        raise Failure("box %r, expected %r" % (seen, FONT_BOX))
+    w.window.key("Escape")
+    w.expect_end()
+    w.expect_next_started()
+    output = open(os.path.join(w.root, "logship.out"), "rb").read()
+    if b"no window" in output:
+        raise Failure("the window thread found no window for the font: %r" % output)
+
+
 def title(fn):
     return fn.__name__.replace("_", " ")
 

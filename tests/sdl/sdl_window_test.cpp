@@ -22,6 +22,7 @@ using sdltest::PixelAt;
 using sdltest::PushEvent;
 using sdltest::Report;
 using sdltest::RunWindowedInChild;
+using sdltest::SurfaceSize;
 using sdltest::WaitRedraws;
 using sdltest::WaitUntil;
 
@@ -31,14 +32,6 @@ SDL_Event QuitEvent() {
   SDL_Event e{};
   e.type = SDL_QUIT;
   return e;
-}
-
-std::string SurfaceSize() {
-  std::string size = "none";
-  BetweenRedraws([&] {
-    if (SDL_Surface* s = SDL_GetVideoSurface()) size = std::to_string(s->w) + "x" + std::to_string(s->h);
-  });
-  return size;
 }
 
 // "80x25 cells" when the surface is 80 x 25 cells of the current font.

@@ -143,6 +143,15 @@ inline void PushKey(SDLKey sym, int mod, uint16_t unicode) {
 
 inline void PushEvent(SDL_Event e) { SDL_PushEvent(&e); }
 
+// "WxH" of the video surface, "none" without one.
+inline std::string SurfaceSize() {
+  std::string size = "none";
+  BetweenRedraws([&] {
+    if (SDL_Surface* s = SDL_GetVideoSurface()) size = std::to_string(s->w) + "x" + std::to_string(s->h);
+  });
+  return size;
+}
+
 // 0xRRGGBB of a pixel of the video surface, -1 without one.
 inline long PixelAt(int x, int y) {
   SDL_Surface* s = SDL_GetVideoSurface();

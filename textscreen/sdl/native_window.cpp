@@ -75,6 +75,10 @@ void NativeWindow::PrepareProcess() {
 }
 
 SDL_Surface* NativeWindow::SetVideoMode(int width, int height) {
+  if (!CanMake(width, height)) {
+    SDL_SetError("larger than 16383 x 32767 pixels");
+    return nullptr;
+  }
   std::lock_guard<std::mutex> guard(lock_);
   if (!made_ && position_) {
     if (position_->centred) std::snprintf(positionValue, kValueRoom, "center");

@@ -16,8 +16,16 @@ class NativeWindow {
   // both threads and gives SDL a place for the first window's position.
   static void PrepareProcess();
 
+  // SDL 1.2 keeps a scanline's length in bytes in 16 bits (4 bytes a
+  // pixel), and X11 and SDL's rectangles place pixels at signed 16-bit
+  // positions; a larger window fails, or kills the process with an X error.
+  static bool CanMake(int width, int height) {
+    return width >= 1 && height >= 1 && width <= 16383 && height <= 32767;
+  }
+
   // Window thread: makes the window, or makes it again at a new size. A
-  // first window comes up where MoveTo or Centre asked. Null on failure.
+  // first window comes up where MoveTo or Centre asked. Null on failure,
+  // and at once for a size that CanMake refuses.
   SDL_Surface* SetVideoMode(int width, int height);
   bool Made();
 

@@ -32,6 +32,9 @@ class SdlWindowPort : public WindowPort {
   // The bell of the display (the pitch is the display's); the program
   // thread then waits as long as the tone would last.
   void Beep(double hz, int ms) override;
+  bool CanMake(int width, int height) const override {
+    return NativeWindow::CanMake(width, height);
+  }
 
   // Window thread.
   bool Visible() const { return visible_; }

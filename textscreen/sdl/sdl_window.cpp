@@ -73,7 +73,7 @@ class WindowThread {
   EventTranslator events_;
   bool focused_ = true;
   bool repeating_ = false;
-  bool failureShown_ = false;
+  int refusedWidth_ = 0, refusedHeight_ = 0;  // the size SDL could not make last
 };
 
 int WindowThread::Run(const std::function<void()>& programMain) {
@@ -125,12 +125,20 @@ void WindowThread::Redraw() {
   if (port_.TakeFontChange()) painter_.Forget();
   SDL_Surface* surface = SDL_GetVideoSurface();
   if (!surface || surface->w != width || surface->h != height) {
+    // SDL is asked for a size once: after a failed SDL_SetVideoMode, one
+    // more that fails crashes inside SDL.
+    const bool refused = width == refusedWidth_ && height == refusedHeight_;
     const bool first = !window_.Made();
-    surface = window_.SetVideoMode(width, height);
+    surface = refused ? nullptr : window_.SetVideoMode(width, height);
     if (!surface) {
-      if (!failureShown_)
-        std::fprintf(stderr, "logship: no window of %d x %d: %s\n", width, height, SDL_GetError());
-      failureShown_ = true;
+      if (!refused) {
+        refusedWidth_ = width;
+        refusedHeight_ = height;
+        std::fprintf(stderr, "logship: no window of %d x %d: %s\n", width, height,
+                     SDL_GetError());
+      }
+      // The built-in font's window keeps the tool usable.
+      if (UseBuiltinFont()) std::fprintf(stderr, "logship: the screen shows the built-in font\n");
       return;
     }
     painter_.Forget();
