@@ -1,9 +1,9 @@
 #!/bin/sh
-# Stands in for the suite's next program: says that it was started and
-# what the sticks now hold.
+# Stands in for the suite's next program: says that it was started and what
+# each drive of the demo now holds.
 echo
 echo "Het volgende programma is gestart (in $(pwd))."
-for stick in "$LOGSHIP_DEMO_STICKS"/*; do
-  echo "  $stick:"
-  ls -l "$stick" | sed 's/^/    /'
+echo "$LOGSHIP_DRIVES" | tr ';' '\n' | while IFS='=' read -r letter folder; do
+  echo "  $letter: ($folder)"
+  ls -l "$folder" | sed 's/^/    /'
 done

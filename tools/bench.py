@@ -1,24 +1,31 @@
 #!/usr/bin/env python3
-"""Benchmark of the installed logship in an X server (DISPLAY set):
+"""Benchmark of the installed logship in an X server (DISPLAY set). Every
+figure is the median and the minimum over --runs runs (at least 5):
 
-  (a) process start to the drive menu, all 25 probes included;
-  (b) CPU use of an idle drive menu and of an idle name field;
-  (c) the copy of a 64 KiB and a 1 MiB log: CopyFile alone (bench_copy, with
-      the real file services), and end to end from outside, Enter in the name
-      field to the next program's start;
+  (a) spawn to the drive menu with all 25 letters A, C to Z mapped to
+      folders, and with three (C, E, F), against the floor of 25 starts of
+      the command interpreter with the probe command;
+  (b) CPU use of the idle waits: the drive menu, the name field, WaitKey
+      after " Verkeerde ingave. Elke toets " (a copy to a stick that was
+      pulled out) and the end prompt "Press any key to continue";
+  (c) the copy of a 64 KiB and a 1 MiB log: CopyFile alone (bench_copy,
+      with the real file services) against dd bs=100 and cp of the same
+      file, and end to end from outside, Enter in the name field to the
+      next program's start;
   (d) peak resident memory (VmHWM).
 
     bench.py INSTALL_DIR [--copy-tool BENCH_COPY] [--idle SECONDS] [--runs N]
 
-The start is timed from outside: a 1x1 XGetImage of the root window, polled
-about every millisecond from the moment the process is spawned, sees the
-frame on the screen. What it measures is what a person sees: the time until
-the window server shows the highlighted entry, the window thread's redraw
-period (about 32 ms) included."""
+The start is timed from the spawn of the process: a 1x1 XGetImage of the
+root window, polled about every half millisecond, sees the frame on the
+screen. What it measures is what a person sees: the time until the window
+server shows the highlighted entry, the window thread's redraw period
+(about 32 ms) included."""
 
 import argparse
 import ctypes
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -26,8 +33,24 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
                                 "acceptance"))
-from acceptance import NAME_FIELD, World, expect_screen, highlighted, make_data  # noqa: E402
-from xscreen import DARK_BLUE, GREY, find_window, near  # noqa: E402
+import acceptance  # noqa: E402
+from acceptance import (NAME_FIELD, Bg, Ink, World, expect_screen, highlighted,  # noqa: E402
+                        make_data)
+from xscreen import BLACK, DARK_BLUE, GREY, find_window, near  # noqa: E402
+
+# World.start parks the pointer with an xdotool run; the bench does that
+# itself before its clock starts, so that the start figure holds the spawn
+# and nothing before it.
+park_pointer = acceptance.park_pointer
+acceptance.park_pointer = lambda: None
+
+LETTERS = "A" + "".join(chr(c) for c in range(ord("C"), ord("Z") + 1))   # B is never probed
+ALL_BUT_C = tuple(letter for letter in LETTERS if letter != "C")
+
+VERKEERDE_INGAVE = [Ink(25, 27, GREY), Ink(25, 54, GREY), Ink(25, 26, None), Ink(25, 56, None),
+                    Bg(25, 40, BLACK)] + NAME_FIELD
+PRESS_ANY_KEY = [Ink(25, c, GREY) for c in (1, 2, 5, 7, 25)] + [Ink(25, 6, None),
+                                                               Ink(25, 26, None)]
 
 
 class XServer:
@@ -77,10 +100,15 @@ class XServer:
 
 
 def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    # utime and stime, fields 14 and 15 of the line (all threads).
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    """CPU time of all the process's threads, to the nanosecond: the tick
+    count of /proc/PID/stat comes in steps of 10 ms, 0.2 % of a 5 s wait."""
+    try:
+        return time.clock_gettime(((~pid) << 3) | 2)   # the process's CPU clock
+    except OSError:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        # utime and stime, fields 14 and 15 of the line (all threads).
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def status_kb(pid, key):
@@ -93,7 +121,8 @@ def status_kb(pid, key):
 
 def thread_cpu(pid):
     """CPU seconds of each thread, by thread id (the process's own id is
-    its first thread, the window thread)."""
+    its first thread, the window thread), in ticks of the clock: another
+    process's threads have no CPU clock of their own to read."""
     threads = {}
     for tid in os.listdir("/proc/%d/task" % pid):
         try:
@@ -122,34 +151,91 @@ def cell_pixel(window, row, col):
     return (window.x + int((col - 1) * window.cw) + 1, window.y + int((row - 1) * window.ch) + 1)
 
 
-def time_start(install, pixels, geometry, runs):
+def start_to_menu(world, entries=3):
+    park_pointer()
+    return world.start_to_menu(entries)
+
+
+def idle_run(install, seconds):
+    """One run through the four waits, the tool's CPU use in each; and the
+    peak memory of the whole run in MB. Intern.int names only the data file,
+    so that the end asks for a key instead of starting a next program."""
+    world = World(install, "bench-idle", None)
+    world.write("contest.CBR", make_data(100, 1))
+    world.write("Intern.int", "contest.CBR\r\n")
+    try:
+        geometry = start_to_menu(world)
+        pid = world.proc.pid
+        cpu = {"menu": idle_cpu_percent(pid, seconds)}
+        world.choose(2)
+        cpu["field"] = idle_cpu_percent(pid, seconds)
+        os.rmdir(world.sticks["E"])     # the stick is pulled out: the copy fails
+        world.window.type_text("bench")
+        world.window.key("Return")
+        expect_screen(world.window, VERKEERDE_INGAVE, "\" Verkeerde ingave. Elke toets \"")
+        cpu["waitkey"] = idle_cpu_percent(pid, seconds)
+        world.window.key("space")
+        expect_screen(world.window, highlighted(1, 2), "the drive menu after the restart")
+        world.window.key("Escape")
+        expect_screen(world.window, PRESS_ANY_KEY, "\"Press any key to continue\"")
+        cpu["end"] = idle_cpu_percent(pid, seconds)
+        peak_mb = status_kb(pid, "VmHWM") / 1024
+        world.window.key("space")
+        world.expect_end()
+        return geometry, cpu, peak_mb
+    finally:
+        world.close(False)
+
+
+def time_start(install, pixels, geometry, sticks):
     """Milliseconds from the spawn to the banner (before the scan) and to
-    the highlighted first entry (after it), one pair per run."""
+    the highlighted first entry (after it); C and the `sticks` letters are
+    mapped to folders."""
     banner_at, menu_at = cell_pixel(geometry, 2, 1), cell_pixel(geometry, 8, 38)
-    results = []
-    for _ in range(runs):
-        world = World(install, "bench-start", None)
-        world.hand_over("contest.CBR", make_data(100, 1))
-        try:
-            t0 = time.monotonic()
-            world.start()
-            banner = menu = None
-            while menu is None and time.monotonic() - t0 < 30:
-                now = time.monotonic()
-                if banner is None and near(pixels.rgb(*banner_at), DARK_BLUE, 0):
-                    banner = now
-                if near(pixels.rgb(*menu_at), GREY, 0):
-                    menu = now
-                time.sleep(0.0005)
-            if menu is None:
-                raise SystemExit("the drive menu did not come within 30 s")
-            results.append(((banner - t0) * 1000, (menu - t0) * 1000))
-            world.window = find_window()
-            world.window.key("Escape")
-            world.expect_end()
-        finally:
-            world.close(False)
-    return results
+    world = World(install, "bench-start", None, sticks)
+    world.hand_over("contest.CBR", make_data(100, 1))
+    try:
+        park_pointer()
+        t0 = time.monotonic()
+        world.start()
+        banner = menu = None
+        while menu is None and time.monotonic() - t0 < 30:
+            now = time.monotonic()
+            if banner is None and near(pixels.rgb(*banner_at), DARK_BLUE, 0):
+                banner = now
+            if near(pixels.rgb(*menu_at), GREY, 0):
+                menu = now
+            time.sleep(0.0005)
+        if menu is None:
+            raise SystemExit("the drive menu did not come within 30 s")
+        world.window = find_window()
+        world.window.key("Escape")
+        world.expect_end()
+        return (banner - t0) * 1000, (menu - t0) * 1000
+    finally:
+        world.close(False)
+
+
+def time_interpreter(install):
+    """The floor of the scan: the command interpreter started with the probe
+    command of each of the 25 letters, one after the other, each waited for,
+    in the tool's folder with every letter mapped; in ms."""
+    world = World(install, "bench-floor", None, ALL_BUT_C)
+    interpreter = os.path.join(world.app, "logship-cmd")
+    env = world.env()
+    quiet = [(os.POSIX_SPAWN_OPEN, fd, "/dev/null", os.O_RDWR, 0) for fd in (0, 1, 2)]
+    here = os.getcwd()
+    os.chdir(world.app)
+    try:
+        t0 = time.monotonic()
+        for letter in LETTERS:
+            pid = os.posix_spawn(interpreter, [interpreter, "/c", "dir %s: > direct.tmp" % letter],
+                                 env, file_actions=quiet)
+            os.waitpid(pid, 0)
+        return (time.monotonic() - t0) * 1000
+    finally:
+        os.chdir(here)
+        world.close(False)
 
 
 def time_export(install, pixels, length):
@@ -157,7 +243,7 @@ def time_export(install, pixels, length):
     world = World(install, "bench-copy", None)
     world.hand_over("groot.csv", make_data(length, 7))
     try:
-        world.start_to_menu()
+        start_to_menu(world)
         world.choose(2)
         world.window.type_text("bench")
         expect_screen(world.window, NAME_FIELD, "the name field")
@@ -174,67 +260,89 @@ def time_export(install, pixels, length):
         world.close(False)
 
 
+def time_copies(copy_tool, sizes):
+    """bench_copy's figures: {(what, bytes): (median ms, min ms)}."""
+    out = subprocess.run([copy_tool] + [str(s) for s in sizes], check=True,
+                         capture_output=True, text=True).stdout
+    figures = {}
+    for text in out.splitlines():   # "<what>: <bytes> bytes, median <ms> ms, min <ms> ms"
+        m = re.match(r"(.+): (\d+) bytes, median ([\d.]+) ms, min ([\d.]+) ms", text)
+        if m:
+            figures[(m.group(1), int(m.group(2)))] = (float(m.group(3)), float(m.group(4)))
+    return figures
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("install")
-    parser.add_argument("--idle", type=float, default=10.0)
-    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--idle", type=float, default=5.0,
+                        help="seconds of each idle measurement (default 5)")
+    parser.add_argument("--runs", type=int, default=5, help="runs per figure, 5 or more")
     parser.add_argument("--copy-tool", help="bench_copy, for the copy alone")
     args = parser.parse_args()
+    if args.runs < 5:
+        parser.error("--runs must be 5 or more")
     install = os.path.abspath(args.install)
     pixels = XServer()
 
-    # A first run learns where the window and its cells are; (b) and (d)
-    # come from it.
-    world = World(install, "bench-idle", None)
-    world.hand_over("contest.CBR", make_data(100, 1))
-    try:
-        geometry = world.start_to_menu()
-        pid = world.proc.pid
-        menu_cpu, menu_threads = idle_cpu_percent(pid, args.idle)
-        world.choose(2)
-        field_cpu, field_threads = idle_cpu_percent(pid, args.idle)
-        peak_mb = status_kb(pid, "VmHWM") / 1024
-        world.window.key("Escape")
-        expect_screen(world.window, highlighted(1, 3), "the drive menu")
-        world.window.key("Escape")
-        world.expect_end()
-    finally:
-        world.close(False)
+    idle = [idle_run(install, args.idle) for _ in range(args.runs)]
+    geometry = idle[0][0]
+    # Each start and its floor side by side, so that a change in the load of
+    # the machine meets both.
+    starts_25, starts_3, floor_scan = [], [], []
+    for _ in range(args.runs):
+        starts_25.append(time_start(install, pixels, geometry, ALL_BUT_C))
+        starts_3.append(time_start(install, pixels, geometry, ("E", "F")))
+        floor_scan.append(time_interpreter(install))
+    sizes = (64 * 1024, 1024 * 1024)
+    exports = {n: [time_export(install, pixels, n) for _ in range(args.runs)] for n in sizes}
+    copies = time_copies(args.copy_tool, sizes) if args.copy_tool else {}
 
-    starts = time_start(install, pixels, geometry, args.runs)
-    banner_ms = statistics.median(s[0] for s in starts)
-    menu_ms = statistics.median(s[1] for s in starts)
-    export_64k = time_export(install, pixels, 64 * 1024)
-    export_1m = time_export(install, pixels, 1024 * 1024)
-    copies = {}
-    if args.copy_tool:
-        out = subprocess.run([args.copy_tool, str(64 * 1024), str(1024 * 1024)], check=True,
-                             capture_output=True, text=True).stdout
-        for text in out.splitlines():   # "copy <bytes> bytes: median <ms> ms, best <ms> ms"
-            words = text.replace(",", "").split()
-            copies[int(words[1])] = float(words[4])
+    def figure(values):
+        """(median, min) of the runs; a pair that comes ready stays as it is."""
+        return values if isinstance(values, tuple) else (statistics.median(values), min(values))
 
-    def line(label, value, unit, target, note=""):
-        verdict = "" if target is None else ("  (target < %g %s: %s)" % (
-            target, unit, "met" if value < target else "MISSED"))
-        print("%-52s %8.1f %-3s%s%s" % (label, value, unit, verdict, note))
+    def line(label, values, unit, target=None, floors=(), note=""):
+        med, low = figure(values)
+        digits = 2 if unit == "%" else 1
+        text = "%-56s %8.*f %8.*f %-2s" % (label, digits, med, digits, low, unit)
+        if target is not None:
+            text += "  (target < %g %s: %s)" % (target, unit, "met" if med < target else "MISSED")
+        if floors:
+            text += "  ratio to " + ", to ".join("%s %.1f" % (name, med / figure(f)[0])
+                                                 for name, f in floors)
+        print(text + note)
 
-    print("window of %dx%d pixels, cells of %gx%g" % (geometry.width, geometry.height,
-                                                      geometry.cw, geometry.ch))
-    line("(a) start to the drive menu, 25 probes (median)", menu_ms, "ms", 150,
-         "  runs: %s" % ", ".join("%.0f" % s[1] for s in starts))
-    line("    start to the banner (drawn before the probes)", banner_ms, "ms", None)
-    line("(b) CPU of an idle drive menu over %g s" % args.idle, menu_cpu, "%", 1,
-         "  threads: " + menu_threads)
-    line("    CPU of an idle name field over %g s" % args.idle, field_cpu, "%", 1,
-         "  threads: " + field_threads)
-    if copies:
-        line("(c) CopyFile of a 64 KiB log (median)", copies[64 * 1024], "ms", 20)
-        line("    CopyFile of a 1 MiB log (median)", copies[1024 * 1024], "ms", None)
-    line("    end to end, Enter to the next program, 64 KiB", export_64k, "ms", None)
-    line("    end to end, Enter to the next program, 1 MiB", export_1m, "ms", None)
-    line("(d) peak resident memory (VmHWM)", peak_mb, "MB", 30)
+    print("window of %dx%d pixels, cells of %gx%g; %d runs a figure"
+          % (geometry.width, geometry.height, geometry.cw, geometry.ch, args.runs))
+    print("%-56s %8s %8s" % ("", "median", "min"))
+    scan_floor = [("25 interpreter starts", floor_scan)]
+    line("(a) spawn to the drive menu, 25 letters mapped", [s[1] for s in starts_25], "ms",
+         target=150, floors=scan_floor,
+         note="  runs: %s" % ", ".join("%.0f" % s[1] for s in starts_25))
+    line("    spawn to the drive menu, 3 letters mapped (C, E, F)", [s[1] for s in starts_3],
+         "ms", floors=scan_floor)
+    line("    floor: 25 starts of the command interpreter", floor_scan, "ms")
+    line("    spawn to the banner (drawn before the probes)", [s[0] for s in starts_25], "ms")
+    for key, label in (("menu", "an idle drive menu"), ("field", "an idle name field"),
+                       ("waitkey", "WaitKey after \" Verkeerde ingave. Elke toets \""),
+                       ("end", "the end prompt \"Press any key to continue\"")):
+        line("%s CPU of %s" % ("(b)" if key == "menu" else "   ", label),
+             [run[1][key][0] for run in idle], "%", target=1,
+             note="  threads (last run): " + idle[-1][1][key][1])
+    print("    (each wait measured over %g s)" % args.idle)
+    for n in sizes:
+        size = "64 KiB" if n == 64 * 1024 else "1 MiB"
+        floors = [(what, copies[(what, n)]) for what in ("dd bs=100", "cp") if (what, n) in copies]
+        if ("CopyFile", n) in copies:
+            line("%s CopyFile of a %s log" % ("(c)" if n == sizes[0] else "   ", size),
+                 copies[("CopyFile", n)], "ms", target=20 if n == 64 * 1024 else None,
+                 floors=floors)
+        line("    end to end, Enter to the next program, %s" % size, exports[n], "ms",
+             floors=floors)
+        for what, f in floors:
+            line("    floor: %s of the same file, the whole command" % what, f, "ms")
+    line("(d) peak resident memory (VmHWM)", [run[2] for run in idle], "MB", target=30)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmark of logship, in an X server of its own: start to the drive menu,
-# idle CPU, the copy, peak memory, each with its target.
+# the idle CPU of every wait, the copy, peak memory, each as median and
+# minimum over 5 runs, with its target and the floor it is held against.
 #   tools/bench.sh [build dir]        (default: build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
