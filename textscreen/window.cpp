@@ -69,8 +69,8 @@ void ScreenMove(double x, double y, long form) {
   if (ErrorPending()) return;
   if (form == 2) {
     const int px = DesktopPixel(x), py = DesktopPixel(y);
-    // The pause comes before the window is placed; whether the program
-    // sits it out is the port's business.
+    // The window is placed once the pause is over; a port with a window
+    // thread of its own lets the program go on meanwhile.
     Window().MoveTo(px, py, kMovePauseMs);
     state.x = px;
     state.y = py;

@@ -326,7 +326,8 @@ TEST(SdlWindow, SetUpOverlapsSdlsStartAndTheMovedWindowComesUpOnlyOncePlaced) {
         ts::ScreenShow();
         report.Line(wentOn ? "the program goes on during the pause" : "the program sat it out");
         WaitUntil([] { return SurfaceSize() != "none"; });
-        report.Line(Clock::now() - called >= pause ? "made once placed" : "made before the pause ended");
+        const bool placed = Clock::now() - called >= pause;
+        report.Line(placed ? "made once placed" : "made before the pause ended");
         report.Line(SizeInCells());
       },
       sdltest::ProgramStart::WithSdl);

@@ -1,14 +1,18 @@
 #include "sdl_port.h"
 
-#include <algorithm>
-
 #include "textscreen/clock.h"
-#include "textscreen/errors.h"
 #include "textscreen/font.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/screen.h"
 
 namespace ts::sdl {
+namespace {
+
+// The window's drawing area in the current font.
+int AreaWidth() { return kColumns * CellWidth(); }
+int AreaHeight() { return kRows * CellHeight(); }
+
+}  // namespace
 
 void SdlWindowPort::SetCaption(const Bytes& caption) {
   std::lock_guard<std::mutex> guard(captionLock_);
@@ -27,17 +31,18 @@ void SdlWindowPort::SetVisible(bool visible) {
   {
     std::lock_guard<std::mutex> guard(placeLock_);
     visible_ = visible;
-    showWhenPlaced_ = visible && placement_;
-    if (!showWhenPlaced_) window_.SetVisible(visible, kColumns * CellWidth(), kRows * CellHeight());
+    showWhenPlaced_ = visible && placement_.has_value();
+    if (!showWhenPlaced_) window_.SetVisible(visible, AreaWidth(), AreaHeight());
     if (visible) earlyRedraw_ = true;
   }
   Wake();
 }
 
 void SdlWindowPort::MoveTo(int x, int y, uint32_t pauseMs) {
+  const Instant due = std::chrono::steady_clock::now() + std::chrono::milliseconds(pauseMs);
   {
     std::lock_guard<std::mutex> guard(placeLock_);
-    placement_ = Placement{x, y, std::chrono::steady_clock::now() + std::chrono::milliseconds(pauseMs)};
+    placement_ = Placement{x, y, due};
   }
   Wake();
 }
@@ -46,14 +51,14 @@ void SdlWindowPort::Centre() {
   std::lock_guard<std::mutex> guard(placeLock_);
   // The later request wins over a placement still to come.
   placement_.reset();
-  window_.Centre(kColumns * CellWidth(), kRows * CellHeight());
+  window_.Centre(AreaWidth(), AreaHeight());
   ShowNow();
 }
 
 void SdlWindowPort::ShowNow() {
   if (!showWhenPlaced_) return;
   showWhenPlaced_ = false;
-  window_.SetVisible(true, kColumns * CellWidth(), kRows * CellHeight());
+  window_.SetVisible(true, AreaWidth(), AreaHeight());
   earlyRedraw_ = true;
 }
 
