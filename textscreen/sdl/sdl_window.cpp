@@ -101,12 +101,14 @@ int WindowThread::Run() {
       nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
       continue;
     }
-    TakeEvents();
-    TakeRequests();
     const Uint32 now = SDL_GetTicks();
-    // A window just shown or placed need not wait a period for its
-    // first picture; from then on the redraws keep their period.
-    if (port_.TakeEarlyRedraw()) nextRedraw = now;
+    // A window just shown or placed need not wait a period for its first
+    // picture, which comes with the caption asked for so far; from then
+    // on the redraws keep their period.
+    if (port_.TakeEarlyRedraw()) {
+      TakeRequests();
+      nextRedraw = now;
+    }
     const int32_t untilRedraw = int32_t(nextRedraw - now);
     if (untilRedraw <= 0) {
       RedrawTick();
@@ -115,6 +117,8 @@ int WindowThread::Run() {
       if (int32_t(nextRedraw - SDL_GetTicks()) <= 0) nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
       continue;
     }
+    TakeEvents();
+    TakeRequests();
     port_.Idle(std::min({kEventPassMs, Uint32(untilRedraw), untilPlacement}));
   }
   Finish();
