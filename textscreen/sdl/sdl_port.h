@@ -19,8 +19,8 @@ class SdlWindowPort : public WindowPort {
   explicit SdlWindowPort(NativeWindow& window) : window_(window) {}
 
   // Program thread. The program sets itself up while the window thread
-  // starts SDL: showing the window and the bell wait for that start.
-  // False when SDL did not start.
+  // starts SDL, and waits for that start (false: SDL did not start)
+  // before it shows the window or rings the bell.
   bool WaitForStart();
   void SetCaption(const Bytes& caption) override;
   // A window still waiting for its place comes up once it is placed.
