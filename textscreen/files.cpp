@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -281,6 +282,13 @@ void WaitFor(pid_t pid) {
   }
 }
 
+// A number in a file always has a decimal point. The process's locale may
+// say otherwise, and SDL switches it while it starts on the window thread.
+double DecimalValue(const std::string& text) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+  return c ? strtod_l(text.c_str(), nullptr, c) : std::strtod(text.c_str(), nullptr);
+}
+
 }  // namespace
 
 void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long recordLength) {
@@ -455,7 +463,7 @@ float ReadNumber(long number) {
       }
       if (exponentDigits > 0) text += exponent;
     }
-    if (digits > 0 && digits <= 256 && exponentDigits <= 18) value = std::strtod(text.c_str(), nullptr);
+    if (digits > 0 && digits <= 256 && exponentDigits <= 18) value = DecimalValue(text);
   }
   bool overflow = digits > 256 || exponentDigits > 18 || std::fabs(value) > 3.402823466e38;
 

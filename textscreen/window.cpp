@@ -16,7 +16,7 @@ class NoWindow : public WindowPort {
  public:
   void SetCaption(const Bytes&) override {}
   void SetVisible(bool) override {}
-  void MoveTo(int, int) override {}
+  void MoveTo(int, int, uint32_t pauseMs) override { Clock().SleepMs(pauseMs); }
   void Centre() override {}
   void ShowPointer() override {}
   void FontChanged() override {}
@@ -24,6 +24,8 @@ class NoWindow : public WindowPort {
   void HiddenCommand(bool) override {}
   void Beep(double, int) override {}
 };
+
+constexpr uint32_t kMovePauseMs = 100;
 
 NoWindow noWindow;
 std::atomic<WindowPort*> port{&noWindow};
@@ -66,11 +68,13 @@ void ScreenShow() {
 void ScreenMove(double x, double y, long form) {
   if (ErrorPending()) return;
   if (form == 2) {
-    Clock().SleepMs(100);
-    state.x = DesktopPixel(x);
-    state.y = DesktopPixel(y);
+    const int px = DesktopPixel(x), py = DesktopPixel(y);
+    // The window is placed once the pause is over; a port with a window
+    // thread of its own lets the program go on meanwhile.
+    Window().MoveTo(px, py, kMovePauseMs);
+    state.x = px;
+    state.y = py;
     state.moved = true;
-    Window().MoveTo(state.x, state.y);
   } else if (form == 1) {
     Window().Centre();
   } else {

@@ -17,8 +17,11 @@ class WindowPort {
   // Caption and minimised title, code page 437 bytes.
   virtual void SetCaption(const Bytes& caption) = 0;
   virtual void SetVisible(bool visible) = 0;
-  // Outer top-left corner to desktop pixel x, y; size unchanged.
-  virtual void MoveTo(int x, int y) = 0;
+  // Outer top-left corner to desktop pixel x, y once `pauseMs` have
+  // passed; size unchanged. A port whose window has a thread of its own
+  // returns at once and places the window then; one without (none,
+  // scripted) takes the pause on the program's clock first.
+  virtual void MoveTo(int x, int y, uint32_t pauseMs) = 0;
   virtual void Centre() = 0;
   virtual void ShowPointer() = 0;
   // The cell size changed (a new font); the window takes 80 x 25 cells.

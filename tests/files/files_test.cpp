@@ -1,5 +1,6 @@
 // Numbered files: opens and their errors, text and numeric fields,
 // records, lengths, existence, deletion and the current directory.
+#include <clocale>
 #include <vector>
 
 #include "files/fixture.h"
@@ -83,6 +84,29 @@ INSTANTIATE_TEST_SUITE_P(
       for (char ch : std::string(info.param.name)) n += isalnum((unsigned char)ch) ? ch : '_';
       return n;
     });
+
+// SDL sets the user's locale for a moment while it starts, as the program
+// reads its settings; a decimal comma there must not cut 10.5 to 10.
+TEST_F(FilesTest, NumbersKeepTheirDecimalPointInAnyLocale) {
+  const std::string before = setlocale(LC_NUMERIC, nullptr);
+  bool comma = false;
+  for (const char* name : {"nl_NL.UTF-8", "de_DE.UTF-8", "nl_NL", "de_DE", "fr_FR.UTF-8"})
+    if (setlocale(LC_NUMERIC, name) && std::string(localeconv()->decimal_point) == ",") {
+      comma = true;
+      break;
+    }
+  if (!comma) {
+    setlocale(LC_NUMERIC, before.c_str());
+    GTEST_SKIP() << "no locale with a decimal comma is installed";
+  }
+  Write("in.txt", "10.5,11.25");
+  ts::OpenNumberedFile("in.txt", FileMode::Input, 3);
+  const float x = ts::ReadNumber(3), y = ts::ReadNumber(3);
+  setlocale(LC_NUMERIC, before.c_str());
+  EXPECT_EQ(x, 10.5f);
+  EXPECT_EQ(y, 11.25f);
+  EXPECT_EQ(TakeError(), 0u);
+}
 
 TEST_F(FilesTest, NumbersAndModesAreChecked) {
   Write("in.txt", "x");

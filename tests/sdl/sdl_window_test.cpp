@@ -305,6 +305,44 @@ TEST(SdlWindow, HiddenFromTheStartNoWindowIsMadeBeforeItIsShown) {
   EXPECT_EQ(run.Text(), "hidden: none, 0 redraws\nshown: cell height 15, 80x25 cells\nreturned 0\n");
 }
 
+TEST(SdlWindow, SetUpOverlapsSdlsStartAndTheMovedWindowComesUpOnlyOncePlaced) {
+  using Clock = std::chrono::steady_clock;
+  const auto pause = std::chrono::milliseconds(100);
+  ChildRun run = RunWindowedInChild(
+      [&](Report& report) {
+        ts::ScreenHide();
+        ts::UseFont(ts::LoadFont(kDejaVu, 15, "monospace"));
+        const auto called = Clock::now();
+        ts::ScreenMove(10, 10, 2);
+        const bool wentOn = Clock::now() - called < pause;
+        ts::SetTitle("Tarnvale");
+        ts::ScreenShow();
+        report.Line(wentOn ? "the program goes on during the pause" : "the program sat it out");
+        WaitUntil([] { return SurfaceSize() != "none"; });
+        const bool placed = Clock::now() - called >= pause;
+        report.Line(placed ? "made once placed" : "made before the pause ended");
+        report.Line(SizeInCells());
+      },
+      sdltest::ProgramStart::WithSdl);
+  ASSERT_TRUE(run.exited) << run.Text();
+  EXPECT_EQ(run.Text(),
+            "the program goes on during the pause\nmade once placed\n80x25 cells\nreturned 0\n");
+}
+
+TEST(SdlWindow, WithoutAVideoDriverTheProgramEndsAtItsFirstShow) {
+  ChildRun run = RunWindowedInChild(
+      [](Report& report) {
+        ts::ScreenHide();
+        report.Line("set up while SDL starts");
+        ts::Step(37, [] { ts::ScreenShow(); });
+        report.Line("went on past the show");
+      },
+      sdltest::ProgramStart::WithSdl, "no-such-driver");
+  ASSERT_TRUE(run.exited) << run.Text();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.Text(), "set up while SDL starts\nreturned 1\n");
+}
+
 TEST(SdlWindow, HiddenCommandStopsRedrawsEventsAndKeyRepeat) {
   ChildRun run = RunWindowedInChild([](Report& report) {
     auto repeat = [] {

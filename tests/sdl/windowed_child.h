@@ -55,8 +55,14 @@ struct ChildRun {
   }
 };
 
+// When the test's program starts: once the window thread has started SDL
+// (test programs call SDL themselves), or at once, while SDL starts, as a
+// real program does.
+enum class ProgramStart { AfterSdl, WithSdl };
+
 inline ChildRun RunWindowedInChild(const std::function<void(Report&)>& program,
-                                   int deadlineMs = 10000) {
+                                   ProgramStart start = ProgramStart::AfterSdl,
+                                   const char* videoDriver = "dummy", int deadlineMs = 10000) {
   ChildRun run;
   int fds[2];
   if (pipe(fds) != 0) return run;
@@ -66,12 +72,15 @@ inline ChildRun RunWindowedInChild(const std::function<void(Report&)>& program,
   if (pid < 0) return run;
   if (pid == 0) {
     close(fds[0]);
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_VIDEODRIVER", videoDriver, 1);
     setenv("LOGSHIP_DRIVES", "C=/", 1);
     ts::platform::ReloadDrives();
     ts::ResetLayer();
     Report report(fds[1]);
-    const int rc = ts::sdl::RunWindowed([&] { program(report); });
+    const int rc = ts::sdl::RunWindowed([&] {
+      if (start == ProgramStart::AfterSdl) ts::sdl::WaitForSdl();
+      program(report);
+    });
     report.Line("returned " + std::to_string(rc));
     _exit(rc);
   }

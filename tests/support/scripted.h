@@ -65,7 +65,10 @@ class ScriptedWindow : public ts::WindowPort {
  public:
   void SetCaption(const ts::Bytes& caption) override { caption_ = caption; }
   void SetVisible(bool visible) override { visible_ = visible; }
-  void MoveTo(int x, int y) override { moves.push_back({x, y}); }
+  void MoveTo(int x, int y, uint32_t pauseMs) override {
+    ts::Clock().SleepMs(pauseMs);
+    moves.push_back({x, y});
+  }
   void Centre() override { centred = true; }
   void ShowPointer() override { pointerShown = true; }
   void FontChanged() override { ++fontChanges; }

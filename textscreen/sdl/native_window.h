@@ -29,7 +29,8 @@ class NativeWindow {
   SDL_Surface* SetVideoMode(int width, int height);
   bool Made();
 
-  // Program thread. A window that does not exist yet only records them.
+  // Program thread, or the window thread once a move's pause is over. A
+  // window that does not exist yet only records them.
   void SetVisible(bool visible, int wantedWidth, int wantedHeight);
   void MoveTo(int x, int y);
   void Centre(int wantedWidth, int wantedHeight);

@@ -1,15 +1,18 @@
 #include "sdl_port.h"
 
-#include <chrono>
-#include <thread>
-
 #include "textscreen/clock.h"
-#include "textscreen/errors.h"
 #include "textscreen/font.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/screen.h"
 
 namespace ts::sdl {
+namespace {
+
+// The window's drawing area in the current font.
+int AreaWidth() { return kColumns * CellWidth(); }
+int AreaHeight() { return kRows * CellHeight(); }
+
+}  // namespace
 
 void SdlWindowPort::SetCaption(const Bytes& caption) {
   std::lock_guard<std::mutex> guard(captionLock_);
@@ -24,30 +27,95 @@ std::optional<std::string> SdlWindowPort::TakeCaption() {
 }
 
 void SdlWindowPort::SetVisible(bool visible) {
-  visible_ = visible;
-  window_.SetVisible(visible, kColumns * CellWidth(), kRows * CellHeight());
+  if (visible && !WaitForStart()) return;
+  {
+    std::lock_guard<std::mutex> guard(placeLock_);
+    visible_ = visible;
+    showWhenPlaced_ = visible && placement_.has_value();
+    if (!showWhenPlaced_) window_.SetVisible(visible, AreaWidth(), AreaHeight());
+    if (visible) earlyRedraw_ = true;
+  }
+  Wake();
 }
 
-void SdlWindowPort::MoveTo(int x, int y) { window_.MoveTo(x, y); }
+void SdlWindowPort::MoveTo(int x, int y, uint32_t pauseMs) {
+  const Instant due = std::chrono::steady_clock::now() + std::chrono::milliseconds(pauseMs);
+  {
+    std::lock_guard<std::mutex> guard(placeLock_);
+    placement_ = Placement{x, y, due};
+  }
+  Wake();
+}
 
-void SdlWindowPort::Centre() { window_.Centre(kColumns * CellWidth(), kRows * CellHeight()); }
+void SdlWindowPort::Centre() {
+  std::lock_guard<std::mutex> guard(placeLock_);
+  // The later request wins over a placement still to come.
+  placement_.reset();
+  window_.Centre(AreaWidth(), AreaHeight());
+  ShowNow();
+}
+
+void SdlWindowPort::ShowNow() {
+  if (!showWhenPlaced_) return;
+  showWhenPlaced_ = false;
+  window_.SetVisible(true, AreaWidth(), AreaHeight());
+  earlyRedraw_ = true;
+}
+
+bool SdlWindowPort::MayDraw() {
+  std::lock_guard<std::mutex> guard(placeLock_);
+  return visible_ && (!placement_ || window_.Made());
+}
+
+uint32_t SdlWindowPort::PlaceWhenDue() {
+  std::lock_guard<std::mutex> guard(placeLock_);
+  if (!placement_) return kNothingDue;
+  const auto left = placement_->due - std::chrono::steady_clock::now();
+  if (left > std::chrono::steady_clock::duration::zero())
+    return uint32_t(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+  window_.MoveTo(placement_->x, placement_->y);
+  placement_.reset();
+  // A window not made yet is made at the early redraw, in its place.
+  if (visible_ && !window_.Made()) earlyRedraw_ = true;
+  ShowNow();
+  return kNothingDue;
+}
 
 void SdlWindowPort::ShowPointer() { showPointer_ = true; }
 
 void SdlWindowPort::FontChanged() { fontChanged_ = true; }
 
 void SdlWindowPort::BetweenRedraws(void (*change)(void*), void* arg) {
-  holdSeen_ = false;
-  hold_ = true;
-  while (!holdSeen_ && !EndRequested()) std::this_thread::yield();
+  std::lock_guard<std::mutex> guard(drawing_);
   change(arg);
-  hold_ = false;
 }
 
-bool SdlWindowPort::TakeRedrawHold() {
-  if (!hold_) return false;
-  holdSeen_ = true;
-  return true;
+void SdlWindowPort::Started(bool up) {
+  {
+    std::lock_guard<std::mutex> guard(startLock_);
+    start_ = up ? Start::Up : Start::Failed;
+  }
+  startChanged_.notify_all();
+}
+
+bool SdlWindowPort::WaitForStart() {
+  std::unique_lock<std::mutex> lock(startLock_);
+  startChanged_.wait(lock, [this] { return start_ != Start::Pending; });
+  return start_ == Start::Up;
+}
+
+void SdlWindowPort::Wake() {
+  {
+    std::lock_guard<std::mutex> guard(wakeLock_);
+    woken_ = true;
+  }
+  wakeUp_.notify_one();
+}
+
+void SdlWindowPort::Idle(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(wakeLock_);
+  wakeUp_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_; });
+  woken_ = false;
 }
 
 void SdlWindowPort::HiddenCommand(bool running) {
@@ -65,7 +133,7 @@ bool SdlWindowPort::PauseForHiddenCommand(uint32_t ms) {
 }
 
 void SdlWindowPort::Beep(double, int ms) {
-  window_.Bell();
+  if (WaitForStart()) window_.Bell();
   if (ms > 0) Clock().SleepMs(uint32_t(ms));
 }
 

@@ -2,7 +2,9 @@
 // window, kept in flags and handshakes that the window thread takes up.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,17 +18,21 @@ class SdlWindowPort : public WindowPort {
  public:
   explicit SdlWindowPort(NativeWindow& window) : window_(window) {}
 
-  // Program thread.
+  // Program thread. The program sets itself up while the window thread
+  // starts SDL, and waits for that start (false: SDL did not start)
+  // before it shows the window or rings the bell.
+  bool WaitForStart();
   void SetCaption(const Bytes& caption) override;
+  // A window still waiting for its place comes up once it is placed.
   void SetVisible(bool visible) override;
-  void MoveTo(int x, int y) override;
+  // Returns at once; the window thread places the window when the pause
+  // is over.
+  void MoveTo(int x, int y, uint32_t pauseMs) override;
   void Centre() override;
   void ShowPointer() override;
   void FontChanged() override;
-  // Raises the hold and gives up its time slice until the window thread
-  // acknowledges it at the start of a redraw (or the program is being
-  // ended, when the window thread draws no more); runs the change; lets
-  // the redraws go on.
+  // Runs the change while no redraw is under way; a redraw that falls due
+  // meanwhile waits for it.
   void BetweenRedraws(void (*change)(void*), void* arg) override;
   void HiddenCommand(bool running) override;
   // The bell of the display (the pitch is the display's); the program
@@ -37,29 +43,65 @@ class SdlWindowPort : public WindowPort {
   }
 
   // Window thread.
-  bool Visible() const { return visible_; }
+  // SDL has started (true) or cannot start (false, the program is being
+  // ended); the program thread may go on past a show or a bell.
+  void Started(bool up);
+  // Held by the window thread over each redraw.
+  std::unique_lock<std::mutex> DrawingLock() { return std::unique_lock<std::mutex>(drawing_); }
+  // Shown, and placed when the window is still to be made: a window first
+  // appears at its final place.
+  bool MayDraw();
+  // Places the window once its pause is over. Returns the milliseconds
+  // until a placement still to come, kNothingDue when none waits.
+  static constexpr uint32_t kNothingDue = UINT32_MAX;
+  uint32_t PlaceWhenDue();
+  // True once after the window was shown or placed: it is drawn at once
+  // instead of at the next period.
+  bool TakeEarlyRedraw() { return earlyRedraw_.exchange(false); }
+  // Sleeps up to `ms`, less when the program thread asks for something.
+  void Idle(uint32_t ms);
   bool HiddenCommandRunning() const { return hiddenCommand_; }
   // One pass of the pause while a hidden command runs: up to `ms`, cut
   // short when the command ends. True when it still runs.
   bool PauseForHiddenCommand(uint32_t ms);
-  // At the start of a redraw: true when the redraw must be skipped
-  // because the program thread holds it.
-  bool TakeRedrawHold();
   bool TakeFontChange() { return fontChanged_.exchange(false); }
   bool TakePointerRequest() { return showPointer_.exchange(false); }
   // The caption in UTF-8 when it changed since the last call.
   std::optional<std::string> TakeCaption();
 
  private:
+  using Instant = std::chrono::steady_clock::time_point;
+  struct Placement {
+    int x = 0, y = 0;
+    Instant due;
+  };
+  enum class Start { Pending, Up, Failed };
+
+  void Wake();
+  // Under placeLock_: a show that waited for the placement comes now.
+  void ShowNow();
+
   NativeWindow& window_;
-  std::atomic<bool> visible_{true};
+  std::mutex startLock_;
+  std::condition_variable startChanged_;
+  Start start_ = Start::Pending;
+
+  std::mutex placeLock_;
+  std::optional<Placement> placement_;
+  bool visible_ = true;
+  bool showWhenPlaced_ = false;
+
+  std::mutex wakeLock_;
+  std::condition_variable wakeUp_;
+  bool woken_ = false;
+
+  std::mutex drawing_;
+  std::atomic<bool> earlyRedraw_{false};
   std::atomic<bool> hiddenCommand_{false};
   std::mutex hiddenLock_;
   std::condition_variable hiddenEnded_;
   std::atomic<bool> fontChanged_{false};
   std::atomic<bool> showPointer_{false};
-  std::atomic<bool> hold_{false};
-  std::atomic<bool> holdSeen_{false};
   std::mutex captionLock_;
   std::optional<std::string> caption_;
 };

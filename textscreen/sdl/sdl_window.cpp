@@ -56,10 +56,16 @@ void RunProgram(const std::function<void()>& programMain) {
 class WindowThread {
  public:
   WindowThread() : port_(window_) {}
-  int Run(const std::function<void()>& programMain);
+  // Installs the port and starts the program thread.
+  void StartProgram(const std::function<void()>& programMain);
+  // Once SDL has started: the window until the program ends.
+  int Run();
+  // SDL cannot start: the program is ended where it waits for the window.
+  int Abandon();
 
  private:
   bool Ending() const { return CloseRequested() || EndRequested(); }
+  void Finish();
   void RedrawTick();
   void Redraw();
   void TakeEvents();
@@ -69,6 +75,7 @@ class WindowThread {
 
   NativeWindow window_;
   SdlWindowPort port_;
+  std::thread program_;
   CellPainter painter_;
   EventTranslator events_;
   bool focused_ = true;
@@ -76,20 +83,32 @@ class WindowThread {
   int refusedWidth_ = 0, refusedHeight_ = 0;  // the size SDL could not make last
 };
 
-int WindowThread::Run(const std::function<void()>& programMain) {
+void WindowThread::StartProgram(const std::function<void()>& programMain) {
+  InstallWindow(&port_);
+  program_ = std::thread(RunProgram, std::cref(programMain));
+}
+
+int WindowThread::Run() {
   focused_ = (SDL_GetAppState() & SDL_APPINPUTFOCUS) != 0;
   SetKeyRepeat(focused_);
-  InstallWindow(&port_);
-  std::thread program(RunProgram, std::cref(programMain));
+  port_.Started(true);
 
   Uint32 nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
   while (!Ending()) {
+    const uint32_t untilPlacement = port_.PlaceWhenDue();
     if (port_.HiddenCommandRunning()) {
       WaitForHiddenCommand();
       nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
       continue;
     }
     const Uint32 now = SDL_GetTicks();
+    // A window just shown or placed need not wait a period for its first
+    // picture, which comes with the caption asked for so far; from then
+    // on the redraws keep their period.
+    if (port_.TakeEarlyRedraw()) {
+      TakeRequests();
+      nextRedraw = now;
+    }
     const int32_t untilRedraw = int32_t(nextRedraw - now);
     if (untilRedraw <= 0) {
       RedrawTick();
@@ -100,26 +119,34 @@ int WindowThread::Run(const std::function<void()>& programMain) {
     }
     TakeEvents();
     TakeRequests();
-    SDL_Delay(std::min<Uint32>(kEventPassMs, Uint32(untilRedraw)));
+    port_.Idle(std::min({kEventPassMs, Uint32(untilRedraw), untilPlacement}));
   }
-
-  // The end: the program thread stops at its next step boundary.
-  SetEndRequest();
-  program.join();
-  CloseAllFiles();
-  InstallWindow(nullptr);
-  SDL_Quit();
+  Finish();
   return 0;
 }
 
+int WindowThread::Abandon() {
+  SetEndRequest();
+  port_.Started(false);
+  Finish();
+  return 1;
+}
+
+// The program thread stops at its next step boundary.
+void WindowThread::Finish() {
+  SetEndRequest();
+  program_.join();
+  CloseAllFiles();
+  InstallWindow(nullptr);
+  SDL_Quit();
+}
+
 void WindowThread::RedrawTick() {
-  // The program thread changes the font only while the redraws hold.
-  if (port_.TakeRedrawHold()) return;
-  if (!port_.Visible()) return;
-  Redraw();
+  if (port_.MayDraw()) Redraw();
 }
 
 void WindowThread::Redraw() {
+  auto drawing = port_.DrawingLock();
   GlyphSource& font = CurrentFont();
   const int width = kColumns * font.CellWidth(), height = kRows * font.CellHeight();
   if (port_.TakeFontChange()) painter_.Forget();
@@ -174,7 +201,7 @@ void WindowThread::TakeRequests() {
 
 void WindowThread::WaitForHiddenCommand() {
   // The screen shows what was printed before the command started.
-  if (port_.Visible()) Redraw();
+  if (port_.MayDraw()) Redraw();
   SetKeyRepeat(false);
   // The pause ends as soon as the command has, so that the scan's last
   // probe does not leave the menu undrawn for most of a pass.
@@ -194,18 +221,27 @@ void WindowThread::SetKeyRepeat(bool on) {
 
 uint32_t RedrawCount() { return redrawCount; }
 
+bool WaitForSdl() {
+  auto* port = dynamic_cast<SdlWindowPort*>(&Window());
+  return port && port->WaitForStart();
+}
+
 int RunWindowed(std::function<void()> programMain) {
   // Every room of the layer in its start state (the palette among them)
   // before the window thread reads any of it.
   ResetLayer();
   NativeWindow::PrepareProcess();
+  // The program's set-up (font, settings, the move's pause) needs no
+  // display and overlaps SDL's start.
+  WindowThread window;
+  window.StartProgram(programMain);
   // SDL 1.2 opens the display twice in a row, and now and then (about one
   // start in ten under Xvfb) the second open fails on a display that is
   // there; a few more tries get through.
   for (int tries = 1; SDL_Init(SDL_INIT_VIDEO) < 0; ++tries) {
     if (tries == kDisplayTries) {
       std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
-      return 1;
+      return window.Abandon();
     }
     SDL_Delay(20);
   }
@@ -215,8 +251,7 @@ int RunWindowed(std::function<void()> programMain) {
   std::signal(SIGTERM, SIG_DFL);
   SDL_EnableUNICODE(1);
   SDL_WM_SetCaption("Untitled", "Untitled");
-  WindowThread window;
-  return window.Run(programMain);
+  return window.Run();
 }
 
 }  // namespace ts::sdl

@@ -13,10 +13,16 @@ namespace ts::sdl {
 // (ProgramStop), or the window's close control or a break key comes while
 // the close trap is off. Then the program thread is joined, all files are
 // closed and SDL is shut down. Returns 0, the exit code of every end; 1
-// only when SDL cannot start a video driver at all.
+// only when SDL cannot start a video driver at all. The program thread
+// starts while SDL does; without a video driver it goes no further than
+// its first show of the window.
 int RunWindowed(std::function<void()> programMain);
 
 // Redraws drawn so far (the blink count); any thread may read it.
 uint32_t RedrawCount();
+
+// Program thread: waits until the window thread has started SDL; false
+// when it cannot. Only code that calls SDL itself needs it.
+bool WaitForSdl();
 
 }  // namespace ts::sdl
