@@ -188,9 +188,9 @@ def idle_run(install, seconds):
 
 
 def time_start(install, pixels, geometry, sticks):
-    """Milliseconds from the spawn to the banner (before the scan) and to
-    the highlighted first entry (after it); C and the `sticks` letters are
-    mapped to folders."""
+    """Milliseconds from the spawn to the window's first picture (the
+    banner) and to the highlighted first entry; C and the `sticks` letters
+    are mapped to folders."""
     banner_at, menu_at = cell_pixel(geometry, 2, 1), cell_pixel(geometry, 8, 38)
     world = World(install, "bench-start", None, sticks)
     world.hand_over("contest.CBR", make_data(100, 1))
@@ -205,6 +205,8 @@ def time_start(install, pixels, geometry, sticks):
                 banner = now
             if near(pixels.rgb(*menu_at), GREY, 0):
                 menu = now
+                # The first picture may show the banner and the menu at once.
+                banner = banner or now
             time.sleep(0.0005)
         if menu is None:
             raise SystemExit("the drive menu did not come within 30 s")
@@ -323,7 +325,7 @@ def main():
     line("    spawn to the drive menu, 3 letters mapped (C, E, F)", [s[1] for s in starts_3],
          "ms", floors=scan_floor)
     line("    floor: 25 starts of the command interpreter", floor_scan, "ms")
-    line("    spawn to the banner (drawn before the probes)", [s[0] for s in starts_25], "ms")
+    line("    spawn to the first picture (the banner)", [s[0] for s in starts_25], "ms")
     for key, label in (("menu", "an idle drive menu"), ("field", "an idle name field"),
                        ("waitkey", "WaitKey after \" Verkeerde ingave. Elke toets \""),
                        ("end", "the end prompt \"Press any key to continue\"")):
