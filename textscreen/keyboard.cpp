@@ -129,6 +129,24 @@ void Request(int bit) {
   else SetEndRequest();
 }
 
+void TakeKeyPress(const KeyPress& press) {
+  keyPressFlag = true;
+  // The key that ends a pause is swallowed, except that a break key still
+  // does its work.
+  const bool endsPause = PauseRequested();
+  if (endsPause) SetPauseRequest(false);
+  if (IsBreakKey(press)) {
+    Request(kRequestBreak);
+    return;
+  }
+  if (endsPause) return;
+  if (IsPauseKey(press)) {
+    SetPauseRequest(true);
+    return;
+  }
+  if (auto entry = TranslateKey(press)) PushKeyEntry(*entry);
+}
+
 }  // namespace
 
 std::optional<KeyEntry> TranslateKey(const KeyPress& press) {
@@ -184,24 +202,14 @@ std::optional<KeyEntry> TranslateKey(const KeyPress& press) {
 }
 
 void OnKeyPress(const KeyPress& press) {
-  keyPressFlag = true;
-  // The key that ends a pause is swallowed, except that a break key still
-  // does its work.
-  const bool endsPause = PauseRequested();
-  if (endsPause) SetPauseRequest(false);
-  if (IsBreakKey(press)) {
-    Request(kRequestBreak);
-    return;
-  }
-  if (endsPause) return;
-  if (IsPauseKey(press)) {
-    SetPauseRequest(true);
-    return;
-  }
-  if (auto entry = TranslateKey(press)) PushKeyEntry(*entry);
+  TakeKeyPress(press);
+  WakeForInput();
 }
 
-void OnCloseControl() { Request(kRequestClose); }
+void OnCloseControl() {
+  Request(kRequestClose);
+  WakeForInput();
+}
 
 void PushKeyEntry(KeyEntry e) {
   unsigned w = writePos.load(std::memory_order_relaxed);

@@ -5,10 +5,12 @@
 
 #include <set>
 
+#include "export/input_routines.h"
 #include "textscreen/errors.h"
 #include "textscreen/font.h"
 #include "textscreen/keyboard.h"
 #include "textscreen/mouse.h"
+#include "textscreen/program.h"
 #include "textscreen/screen.h"
 #include "textscreen/window.h"
 #include "windowed_child.h"
@@ -165,6 +167,62 @@ TEST(SdlMouse, MotionButtonsAndWheelStepsReachTheQueue) {
             "2,25 left 0 right 0 wheel 1\n"
             "2,25 left 0 right 0 wheel 0\n"
             "returned 0\n");
+}
+
+// --- The waits -----------------------------------------------------------
+
+struct IdleWait {
+  const char* name;
+  void (*prepare)();
+  void (*wait)();
+  void (*input)();  // what ends the wait, a second after it began
+};
+
+void PressLeft() {
+  PushEvent(Button(SDL_BUTTON_LEFT, true, 10, 10));
+  WaitUntil([] { return ts::NextMouseEvent(); });
+}
+
+const IdleWait kIdleWaits[] = {
+    {"end prompt", [] {}, [] { ts::EndProgram(); },
+     [] { sdltest::PushKey(SDLK_x, KMOD_NONE, 'x'); }},
+    {"WaitKey", [] {}, [] {
+       ts::Bytes key;
+       logship::WaitKey(key);
+     }, [] { sdltest::PushKey(SDLK_x, KMOD_NONE, 'x'); }},
+    {"release wait of SettleMouse", PressLeft, [] { logship::SettleMouse(); },
+     [] { PushEvent(Button(SDL_BUTTON_LEFT, false, 10, 10)); }},
+    {"release wait of DetectDoubleClick", PressLeft, [] {
+       float flag = 0;
+       logship::DetectDoubleClick(flag);
+     }, [] { PushEvent(Button(SDL_BUTTON_LEFT, false, 10, 10)); }},
+};
+
+TEST(SdlWaits, AWaitForTheUserCostsAlmostNothing) {
+  for (const IdleWait& c : kIdleWaits) {
+    SCOPED_TRACE(c.name);
+    ChildRun run = RunWindowedInChild([&](Report& report) {
+      c.prepare();
+      std::thread user([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        c.input();
+      });
+      try {
+        c.wait();
+      } catch (const ts::ProgramStop&) {
+        user.join();
+        report.Line("ended");
+        throw;
+      }
+      user.join();
+      report.Line("ended");
+    });
+    ASSERT_TRUE(run.exited) << run.Text();
+    EXPECT_EQ(run.Text(), "ended\nreturned 0\n");
+    // A second of waiting, start and first redraw included; a wait that
+    // spins takes the whole second.
+    EXPECT_LT(run.cpuSeconds, 0.05);
+  }
 }
 
 // --- The redraw ----------------------------------------------------------
