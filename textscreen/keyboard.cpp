@@ -117,11 +117,14 @@ std::optional<int> TypedCode(uint32_t unicode) {
 }
 
 bool IsPauseKey(const KeyPress& p) {
-  return p.key == Key::Pause || (p.key == Key::NumLock && (p.mods & kModCtrl));
+  if (p.key == Key::Pause) return !(p.mods & kModCtrl);
+  return p.key == Key::NumLock && (p.mods & kModCtrl);
 }
 
+// X11 reports the PC's Break key as Pause with Ctrl.
 bool IsBreakKey(const KeyPress& p) {
-  return p.key == Key::Break || (p.key == Key::ScrollLock && (p.mods & kModCtrl));
+  return p.key == Key::Break ||
+         ((p.key == Key::ScrollLock || p.key == Key::Pause) && (p.mods & kModCtrl));
 }
 
 void Request(int bit) {

@@ -617,6 +617,28 @@ def launcher_without_main(answer):
 SCENARIOS += [launcher_without_main("yes"), launcher_without_main("no")]
 
 
+END_PROMPT = [Ink(25, c, GREY) for c in (1, 2, 5, 7, 25)] + [Ink(25, 6, None), Ink(25, 26, None)]
+
+
+@scenario
+def ctrl_pause_is_the_break_key(w):
+    """X11 gives the Break key as Ctrl+Pause. In the menu, with the close
+    trap set, it neither pauses nor ends the tool; at the end prompt, with
+    the trap released, it ends it."""
+    w.next_program()
+    w.data = b""
+    w.start_to_menu()
+    w.window.key("ctrl+Pause", "Down")
+    expect_screen(w.window, highlighted(2, 3), "the highlight on entry 2 after Ctrl+Pause, Down")
+    w.window.key("Escape")
+    expect_screen(w.window, END_PROMPT, "\"Press any key to continue\" on row 25")
+    w.expect_still_running(0.5)
+    w.window.key("ctrl+Pause")
+    w.expect_end()
+    w.expect_nothing_started()
+    w.expect_no_box()
+
+
 def title(fn):
     return fn.__name__.replace("_", " ")
 

@@ -62,6 +62,8 @@ const EndCase kUntrappedEnds[] = {
     {"close control", [] { PushEvent(QuitEvent()); }},
     {"Break", [] { sdltest::PushKey(SDLK_BREAK, KMOD_NONE, 0); }},
     {"Ctrl+Scroll Lock", [] { sdltest::PushKey(SDLK_SCROLLOCK, KMOD_LCTRL, 0); }},
+    // X11 gives the Break key as Pause with Ctrl.
+    {"Ctrl+Pause", [] { sdltest::PushKey(SDLK_PAUSE, KMOD_RCTRL, 0); }},
 };
 
 TEST(SdlEnd, WithoutTrapCloseControlAndBreakStopTheProgramThenTheProcess) {
@@ -95,11 +97,16 @@ TEST(SdlEnd, TrappedCloseControlAndBreakOnlySetTheirBits) {
     sdltest::PushKey(SDLK_BREAK, KMOD_NONE, 0);
     WaitUntil([&] { return ((bits |= ts::TrapCloseRequests()) & 2) != 0; });
     report.Line("bits " + std::to_string(bits));
+    sdltest::PushKey(SDLK_PAUSE, KMOD_LCTRL, 0);
+    bits = 0;
+    WaitUntil([&] { return ((bits |= ts::TrapCloseRequests()) & 2) != 0; });
+    report.Line("Ctrl+Pause bits " + std::to_string(bits) +
+                (ts::PauseRequested() ? ", paused" : ", not paused"));
     report.Line(ts::EndRequested() ? "ending" : "not ending");
   });
   ASSERT_TRUE(run.exited) << run.Text();
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.Text(), "bits 3\nnot ending\nreturned 0\n");
+  EXPECT_EQ(run.Text(), "bits 3\nCtrl+Pause bits 2, not paused\nnot ending\nreturned 0\n");
 }
 
 TEST(SdlEnd, AnIdleWindowCostsAlmostNothing) {
