@@ -639,6 +639,30 @@ def ctrl_pause_is_the_break_key(w):
     w.expect_no_box()
 
 
+@scenario
+def a_bad_drive_table_is_said_once(w):
+    """LOGSHIP_DRIVES entries that do not parse are named on standard error,
+    once each, although the scan reads the table 25 times more; the tool
+    goes on with the entries that parse, blanks around them allowed."""
+    w.hand_over("contest.CBR", make_data(10, 11))
+    stick_e, stick_f = w.sticks["E"], w.sticks["F"]
+    w.drives = " C = %s ;E=%s;F=stick;e=%s;G" % (w.root, stick_e, stick_f)
+    w.start_to_menu(entries=2)
+    w.window.key("Escape")
+    w.expect_end()
+    w.expect_next_started()
+    with open(w.out.name, "rb") as out:
+        said = [line for line in out.read().decode("utf-8", "replace").splitlines()
+                if "LOGSHIP_DRIVES" in line]
+    want = ['logship: LOGSHIP_DRIVES entry "F=stick" left out: '
+            'the folder "stick" does not start with "/"',
+            'logship: LOGSHIP_DRIVES entry "e=%s" left out: E is given twice; the first, '
+            'E=%s, counts' % (stick_f, stick_e),
+            'logship: LOGSHIP_DRIVES entry "G" left out: no "=" between drive letter and folder']
+    if said != want:
+        raise Failure("standard error said %r, expected %r" % (said, want))
+
+
 def title(fn):
     return fn.__name__.replace("_", " ")
 
