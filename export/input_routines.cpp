@@ -41,7 +41,7 @@ void WaitKey(Bytes& key) {
   // drawn then.
   Bytes time;
   bool readable = false;
-  bool passed = false;
+  bool firstPass = true;
 
   Step(384, [&] { savedRow = ts::CursorRow(); });
   Step(384, [&] { savedColumn = ts::CursorColumn(); });
@@ -53,8 +53,8 @@ void WaitKey(Bytes& key) {
     Step(390, [&] {
       // After a pass without a key: sleep until one comes or the clock
       // must be drawn again.
-      if (passed) ts::AwaitInput(ts::MsToNextSecond());
-      passed = true;
+      if (!firstPass) ts::AwaitInput(ts::MsToNextSecond());
+      firstPass = false;
       key = ts::ReadKey();
     });
     Step(391, [&] {

@@ -80,7 +80,7 @@ std::string TakeEntry(const std::string& entry, DriveTable& roots) {
   return "";
 }
 
-// The complaints of the table read last, each written once per process.
+// The complaints said so far: a table read again says none twice.
 std::vector<std::string> complaintsSaid;
 
 void Say(const std::vector<std::string>& complaints) {
