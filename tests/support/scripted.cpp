@@ -49,6 +49,7 @@ void ScriptedClock::SleepUntilInput(uint32_t ms) {
   slept_ += wait;
   Advance(wait);
 }
+
 void ScriptedClock::Yield() { Advance(100); }
 
 void ScriptedClock::After(uint32_t ms, std::function<void()> action) {
