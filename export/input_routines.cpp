@@ -14,11 +14,17 @@ using ts::Step;
 
 namespace {
 
-// Takes events until the current one shows the left button up.
+// Takes events until the current one shows the left button up. While the
+// button is held and nothing new is queued, it sleeps until the mouse moves
+// or the button comes up.
 void AwaitLeftRelease(uint32_t nextStep, uint32_t buttonStep, uint32_t untilStep) {
   int button = 0;
   do {
-    Step(nextStep, [] { ts::NextMouseEvent(); });
+    Step(nextStep, [] {
+      if (ts::MouseEventsWaiting() == 0 && ts::MouseButton(1) != 0)
+        ts::AwaitInput(ts::kInputWaitMs);
+      ts::NextMouseEvent();
+    });
     Step(buttonStep, [&] { button = ts::MouseButton(1); });
   } while (!Decide(untilStep, [&] { return button == 0; }));
 }
@@ -35,6 +41,7 @@ void WaitKey(Bytes& key) {
   // drawn then.
   Bytes time;
   bool readable = false;
+  bool firstPass = true;
 
   Step(384, [&] { savedRow = ts::CursorRow(); });
   Step(384, [&] { savedColumn = ts::CursorColumn(); });
@@ -43,7 +50,13 @@ void WaitKey(Bytes& key) {
   }
   Step(388, [&] { key.clear(); });
   while (Decide(389, [&] { return key.empty(); })) {
-    Step(390, [&] { key = ts::ReadKey(); });
+    Step(390, [&] {
+      // After a pass without a key: sleep until one comes or the clock
+      // must be drawn again.
+      if (!firstPass) ts::AwaitInput(ts::MsToNextSecond());
+      firstPass = false;
+      key = ts::ReadKey();
+    });
     Step(391, [&] {
       readable = ts::TryTimeOfDay(time);
       seconds = readable ? SecondsOf(time) : remembered;
@@ -92,7 +105,11 @@ void DetectDoubleClick(float& flag) {
     float now = float(ts::SecondsSinceMidnight());
     return now >= opened && now < end;
   })) {
-    Step(655, [] { ts::NextMouseEvent(); });
+    Step(655, [] {
+      // Short pauses: the window must close on the counter's step.
+      if (ts::MouseEventsWaiting() == 0) ts::AwaitInput(1);
+      ts::NextMouseEvent();
+    });
     if (Decide(656, [] { return ts::MouseButton(1) != 0; })) {
       Step(656, [&] { flag = 1; });
       return;

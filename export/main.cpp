@@ -1,9 +1,13 @@
 // logship: hands a contest data file over to an external drive or stick.
 #include "export_main.h"
+#include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
 #include "textscreen/sdl/sdl_window.h"
 
 int main() {
   ts::MakeExecutableFolderCurrent();
+  // A bad drive table is said once, at the start: the drive scan reads it
+  // in child processes whose standard error goes nowhere.
+  ts::platform::ReadDrives();
   return ts::sdl::RunWindowed(logship::ExportMain);
 }

@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 #include "errors.h"
 #include "keyboard.h"
@@ -19,6 +21,20 @@ namespace ts {
 namespace {
 
 const auto gLayerStart = std::chrono::steady_clock::now();
+
+// Raised by the window thread when input comes, taken by the next sleep of
+// a waiting loop: input that comes between a loop's look and its sleep
+// still ends that sleep at once.
+struct InputSignal {
+  std::mutex lock;
+  std::condition_variable raisedChanged;
+  bool raised = false;
+};
+
+InputSignal& Signal() {
+  static InputSignal signal;
+  return signal;
+}
 
 class SystemClock : public ClockSource {
  public:
@@ -45,6 +61,13 @@ class SystemClock : public ClockSource {
   }
 
   void Yield() override { sched_yield(); }
+
+  void SleepUntilInput(uint32_t ms) override {
+    InputSignal& s = Signal();
+    std::unique_lock<std::mutex> hold(s.lock);
+    s.raisedChanged.wait_for(hold, std::chrono::milliseconds(ms), [&] { return s.raised; });
+    s.raised = false;
+  }
 };
 
 std::atomic<ClockSource*> gInstalled{nullptr};
@@ -171,7 +194,7 @@ void SleepOrKey(long seconds) {
   ClockSource& clock = Clock();
   ClearKeyPressFlag();
   if (seconds < 1) {
-    while (!KeyPressFlag() && !EndRequested()) clock.SleepMs(32);
+    while (!KeyPressFlag() && !EndRequested()) clock.SleepUntilInput(32);
     return;
   }
   constexpr uint64_t kLastEnd = 4294966296ULL;
@@ -185,8 +208,9 @@ void SleepOrKey(long seconds) {
     if (KeyPressFlag() || EndRequested()) return;
     now = clock.Ticks();
     if (now >= end) return;
-    // The last stretch is spun out so the wait ends on its millisecond.
-    if (end - now > 64) clock.SleepMs(32);
+    // The last pause runs to the end itself, so the wait ends on its
+    // millisecond without spinning.
+    clock.SleepUntilInput(uint32_t(std::min<uint64_t>(32, end - now)));
   }
 }
 
@@ -209,9 +233,28 @@ void Delay(double seconds) {
   }
 }
 
+void AwaitInput(uint32_t ms) { Clock().SleepUntilInput(ms); }
+
+uint32_t MsToNextSecond() {
+  LocalTime now{};
+  if (!ReadNow(now)) return kInputWaitMs;
+  return uint32_t(1000 - std::clamp(now.millisecond, 0, 999));
+}
+
+void WakeForInput() {
+  InputSignal& s = Signal();
+  {
+    std::lock_guard<std::mutex> hold(s.lock);
+    s.raised = true;
+  }
+  s.raisedChanged.notify_one();
+}
+
 void ResetClockState() {
   gBase = ClockBase{};
   gRateMark = 0;
+  std::lock_guard<std::mutex> hold(Signal().lock);
+  Signal().raised = false;
 }
 
 static RoomReset reg(&ResetClockState);

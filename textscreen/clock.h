@@ -22,6 +22,10 @@ class ClockSource {
   virtual void SleepMs(uint32_t ms) = 0;
   // Gives up the rest of the time slice.
   virtual void Yield() = 0;
+  // Sleeps up to `ms`, less when the window thread hands in a key press, a
+  // mouse event or the end request meanwhile or since the last call
+  // (WakeForInput). A clock that cannot be woken just sleeps.
+  virtual void SleepUntilInput(uint32_t ms) { SleepMs(ms); }
 };
 
 // The process's clock. Real by default; tests install a scripted one.
@@ -37,6 +41,17 @@ double SecondsSinceMidnight();
 void LimitRate(double rate);
 void SleepOrKey(long seconds);
 void Delay(double seconds);
+
+// The pause of a loop that waits for the user and found nothing to do: up
+// to `ms`, cut short by input. It keeps an idle wait off the processor.
+void AwaitInput(uint32_t ms);
+// Input wakes a waiting loop at once; this long is only its safety net.
+constexpr uint32_t kInputWaitMs = 100;
+// Milliseconds until the seconds of the time of day change (at least 1),
+// so that a loop that shows the clock sleeps until it must draw it again.
+uint32_t MsToNextSecond();
+// Window thread: a key press, a mouse event or the end request came in.
+void WakeForInput();
 
 void ResetClockState();
 

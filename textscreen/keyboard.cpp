@@ -117,16 +117,37 @@ std::optional<int> TypedCode(uint32_t unicode) {
 }
 
 bool IsPauseKey(const KeyPress& p) {
-  return p.key == Key::Pause || (p.key == Key::NumLock && (p.mods & kModCtrl));
+  if (p.key == Key::Pause) return !(p.mods & kModCtrl);
+  return p.key == Key::NumLock && (p.mods & kModCtrl);
 }
 
+// X11 reports the PC's Break key as Pause with Ctrl.
 bool IsBreakKey(const KeyPress& p) {
-  return p.key == Key::Break || (p.key == Key::ScrollLock && (p.mods & kModCtrl));
+  return p.key == Key::Break ||
+         ((p.key == Key::ScrollLock || p.key == Key::Pause) && (p.mods & kModCtrl));
 }
 
 void Request(int bit) {
   if (closeTrapped) closeRequestBits |= bit;
   else SetEndRequest();
+}
+
+void TakeKeyPress(const KeyPress& press) {
+  keyPressFlag = true;
+  // The key that ends a pause is swallowed, except that a break key still
+  // does its work.
+  const bool endsPause = PauseRequested();
+  if (endsPause) SetPauseRequest(false);
+  if (IsBreakKey(press)) {
+    Request(kRequestBreak);
+    return;
+  }
+  if (endsPause) return;
+  if (IsPauseKey(press)) {
+    SetPauseRequest(true);
+    return;
+  }
+  if (auto entry = TranslateKey(press)) PushKeyEntry(*entry);
 }
 
 }  // namespace
@@ -184,24 +205,14 @@ std::optional<KeyEntry> TranslateKey(const KeyPress& press) {
 }
 
 void OnKeyPress(const KeyPress& press) {
-  keyPressFlag = true;
-  // The key that ends a pause is swallowed, except that a break key still
-  // does its work.
-  const bool endsPause = PauseRequested();
-  if (endsPause) SetPauseRequest(false);
-  if (IsBreakKey(press)) {
-    Request(kRequestBreak);
-    return;
-  }
-  if (endsPause) return;
-  if (IsPauseKey(press)) {
-    SetPauseRequest(true);
-    return;
-  }
-  if (auto entry = TranslateKey(press)) PushKeyEntry(*entry);
+  TakeKeyPress(press);
+  WakeForInput();
 }
 
-void OnCloseControl() { Request(kRequestClose); }
+void OnCloseControl() {
+  Request(kRequestClose);
+  WakeForInput();
+}
 
 void PushKeyEntry(KeyEntry e) {
   unsigned w = writePos.load(std::memory_order_relaxed);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "bytes.h"
+#include "clock.h"
 #include "errors.h"
 #include "font.h"
 #include "reset.h"
@@ -61,6 +62,16 @@ void AddMotion(int x, int y, int dx, int dy, uint32_t buttons) {
   Add(e);
 }
 
+// Adds events under the lock, then wakes a loop that waits for them.
+template <class F>
+void Queue(F&& add) {
+  {
+    std::lock_guard<std::mutex> g(Q().lock);
+    add();
+  }
+  WakeForInput();
+}
+
 // The text cell (1-based) of a pixel, as a fraction that rounds to it.
 double CellOf(int pixel, int cellSize, int cells) {
   int size = std::max(cellSize, 1);
@@ -95,25 +106,23 @@ std::pair<int, int> PixelAndCell(bool column) {
 }  // namespace
 
 void OnMouseMotion(int x, int y, int dx, int dy) {
-  std::lock_guard<std::mutex> g(Q().lock);
-  AddMotion(x, y, dx, dy, Q().ring[Q().write].buttons);
+  Queue([&] { AddMotion(x, y, dx, dy, Q().ring[Q().write].buttons); });
 }
 
 void OnMouseMotion(int x, int y, int dx, int dy, uint32_t buttons) {
-  std::lock_guard<std::mutex> g(Q().lock);
-  AddMotion(x, y, dx, dy, buttons);
+  Queue([&] { AddMotion(x, y, dx, dy, buttons); });
 }
 
 void OnMouseButton(int x, int y, uint32_t bit, bool down) {
-  std::lock_guard<std::mutex> g(Q().lock);
-  AddButtonChange(x, y, bit, down);
+  Queue([&] { AddButtonChange(x, y, bit, down); });
 }
 
 void OnMouseWheel(int x, int y, bool up) {
-  std::lock_guard<std::mutex> g(Q().lock);
-  uint32_t bit = up ? kMouseWheelUp : kMouseWheelDown;
-  AddButtonChange(x, y, bit, true);
-  AddButtonChange(x, y, bit, false);
+  Queue([&] {
+    uint32_t bit = up ? kMouseWheelUp : kMouseWheelDown;
+    AddButtonChange(x, y, bit, true);
+    AddButtonChange(x, y, bit, false);
+  });
 }
 
 void SetMouseStartPosition(int x, int y) {

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "clock.h"
 #include "errors.h"
 #include "files.h"
 #include "keyboard.h"
@@ -78,6 +79,7 @@ void EndProgram() {
   for (;;) {
     if (EndRequested()) StopProgram();
     if (!ReadKey().empty()) StopProgram();
+    AwaitInput(kInputWaitMs);
   }
 }
 

@@ -706,6 +706,52 @@ def font_too_large_for_any_window(w):
         raise Failure("the window thread found no window for the font: %r" % output)
 
 
+END_PROMPT = [Ink(25, c, GREY) for c in (1, 2, 5, 7, 25)] + [Ink(25, 6, None), Ink(25, 26, None)]
+
+
+@scenario
+def ctrl_pause_is_the_break_key(w):
+    """X11 gives the Break key as Ctrl+Pause. In the menu, with the close
+    trap set, it neither pauses nor ends the tool; at the end prompt, with
+    the trap released, it ends it."""
+    w.next_program()
+    w.data = b""
+    w.start_to_menu()
+    w.window.key("ctrl+Pause", "Down")
+    expect_screen(w.window, highlighted(2, 3), "the highlight on entry 2 after Ctrl+Pause, Down")
+    w.window.key("Escape")
+    expect_screen(w.window, END_PROMPT, "\"Press any key to continue\" on row 25")
+    w.expect_still_running(0.5)
+    w.window.key("ctrl+Pause")
+    w.expect_end()
+    w.expect_nothing_started()
+    w.expect_no_box()
+
+
+@scenario
+def a_bad_drive_table_is_said_once(w):
+    """LOGSHIP_DRIVES entries that do not parse are named on standard error,
+    once each, although the scan reads the table 25 times more; the tool
+    goes on with the entries that parse, blanks around them allowed."""
+    w.hand_over("contest.CBR", make_data(10, 11))
+    stick_e, stick_f = w.sticks["E"], w.sticks["F"]
+    w.drives = " C = %s ;E=%s;F=stick;e=%s;G" % (w.root, stick_e, stick_f)
+    w.start_to_menu(entries=2)
+    w.window.key("Escape")
+    w.expect_end()
+    w.expect_next_started()
+    with open(w.out.name, "rb") as out:
+        said = [line for line in out.read().decode("utf-8", "replace").splitlines()
+                if "LOGSHIP_DRIVES" in line]
+    want = ['logship: LOGSHIP_DRIVES entry "F=stick" left out: '
+            'the folder "stick" does not start with "/"',
+            'logship: LOGSHIP_DRIVES entry "e=%s" left out: E is given twice; the first, '
+            'E=%s, counts' % (stick_f, stick_e),
+            'logship: LOGSHIP_DRIVES entry "G" left out: no "=" between drive letter and folder']
+    if said != want:
+        raise Failure("standard error said %r, expected %r" % (said, want))
+
+
 def title(fn):
     return fn.__name__.replace("_", " ")
 

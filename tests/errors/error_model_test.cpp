@@ -7,6 +7,7 @@
 #include "textscreen/keyboard.h"
 #include "textscreen/platform/program_start.h"
 #include "textscreen/program.h"
+#include "textscreen/reset.h"
 #include "textscreen/screen.h"
 #include "textscreen/window.h"
 
@@ -231,6 +232,29 @@ TEST_F(ErrorModelTest, EndProgramDropsWaitingKeysAndEndsOnTheNextKey) {
   EXPECT_TRUE(pressedAfterPrompt);
   EXPECT_EQ(tst::RowText(25, 1, 25), "Press any key to continue");
   EXPECT_EQ(tst::RowText(25, 26, 80), std::string(55, ' '));
+}
+
+// The prompt comes with the close trap released: a break key ends the
+// tool there, the pause key only swallows the key after it.
+TEST_F(ErrorModelTest, EndProgramEndsOnABreakKeyAndAfterAPause) {
+  struct Case {
+    const char* what;
+    unsigned pauseMods;
+    double endsAtMs;
+  } cases[] = {{"Ctrl+Pause", ts::kModCtrl, 100}, {"Pause", 0, 300}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ts::ResetLayer();
+    ts::TrapCloseRequests();
+    clock.SetLimit(10);
+    clock.After(100, [&] { Press(ts::Key::Pause, c.pauseMods); });
+    clock.After(100, [this] { Type("x"); });
+    clock.After(100, [this] { Type("y"); });
+    uint64_t start = clock.Micros();
+    EXPECT_TRUE(RunProgram([] { ts::EndProgram(); }));
+    EXPECT_NEAR((clock.Micros() - start) / 1000.0, c.endsAtMs, 1);
+    while (clock.ActionsPending()) clock.Advance(100000);
+  }
 }
 
 TEST_F(ErrorModelTest, EndProgramWithTheWindowHiddenEndsAtOnce) {

@@ -1,5 +1,6 @@
 // The drive table, tool-form paths to native ones, and back.
 #include "files/fixture.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -19,6 +20,69 @@ TEST(DriveTable, MountPointsUnderTheRemovableFolders) {
       "/dev/sdf1 /home/op/mnt/x ext4 rw 0 0\n";
   EXPECT_EQ(ts::platform::RemovableMountPoints(mounts),
             (std::vector<std::string>{"/media/op/MY STICK", "/mnt/card", "/run/media/op/B"}));
+}
+
+// The table as "C=/;E=/media/stick", letters in order.
+std::string TableText(const ts::platform::DriveTable& roots) {
+  std::string text;
+  for (int i = 0; i < 26; ++i) {
+    if (!roots[i]) continue;
+    if (!text.empty()) text += ";";
+    text += std::string(1, char('A' + i)) + "=" + *roots[i];
+  }
+  return text;
+}
+
+std::string LeftOut(const std::string& entry, const std::string& why) {
+  return "LOGSHIP_DRIVES entry \"" + entry + "\" left out: " + why;
+}
+
+TEST(DriveTable, EntriesThatDoNotParseAreNamedAndLeftOut) {
+  const std::string twice = "E is given twice; the first, E=/a, counts";
+  struct Case {
+    std::string text, table;
+    std::vector<std::string> said;
+  } cases[] = {
+      {"C=/;E=/media/stick", "C=/;E=/media/stick", {}},
+      {" c=/ ;\tE = /media/my stick/ ", "C=/;E=/media/my stick", {}},
+      {"C=/;;E=/e;", "C=/;E=/e", {}},
+      {"", "", {}},
+      {" ; ", "", {}},
+      {"bad;C=/", "C=/", {LeftOut("bad", "no \"=\" between drive letter and folder")}},
+      {"C=/; Z = media/stick ",
+       "C=/",
+       {LeftOut("Z = media/stick", "the folder \"media/stick\" does not start with \"/\"")}},
+      {"E=", "", {LeftOut("E=", "no folder after \"=\"")}},
+      {"=/x", "", {LeftOut("=/x", "no drive letter before \"=\"")}},
+      {"1=/x;CD=/y;\xc3\x89=/z;F=/f",
+       "F=/f",
+       {LeftOut("1=/x", "\"1\" is not a drive letter A to Z"),
+        LeftOut("CD=/y", "\"CD\" is not a drive letter A to Z"),
+        LeftOut("\xc3\x89=/z", "\"\xc3\x89\" is not a drive letter A to Z")}},
+      {"E=/a;e=/b;C=/;E=/a", "C=/;E=/a", {LeftOut("e=/b", twice), LeftOut("E=/a", twice)}},
+  };
+  for (const Case& c : cases) {
+    ts::platform::DriveMapping m = ts::platform::ParseDriveMapping(c.text);
+    EXPECT_EQ(TableText(m.roots), c.table) << c.text;
+    EXPECT_EQ(m.complaints, c.said) << c.text;
+  }
+}
+
+TEST(DriveTable, EachComplaintIsSaidOncePerProcess) {
+  // Entries no other test uses: what this process said before stays unsaid.
+  tst::ChildResult run = tst::RunInChild({}, [] {
+    setenv("LOGSHIP_DRIVES", "C=/;once-a;E=once-b", 1);
+    for (int read = 0; read < 3; ++read) {
+      ts::platform::ReloadDrives();
+      if (ts::platform::DriveRoot('C') != "/") return 1;
+    }
+    return 0;
+  });
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.stderrText,
+            "test_files: " + LeftOut("once-a", "no \"=\" between drive letter and folder") +
+                "\ntest_files: " +
+                LeftOut("E=once-b", "the folder \"once-b\" does not start with \"/\"") + "\n");
 }
 
 TEST_F(FilesTest, DrivesFromTheVariable) {

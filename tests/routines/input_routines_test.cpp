@@ -1,7 +1,10 @@
+#include <functional>
 #include <string>
 
 #include "export/input_routines.h"
 #include "support/scripted.h"
+#include "textscreen/program.h"
+#include "textscreen/reset.h"
 
 namespace {
 
@@ -247,6 +250,47 @@ TEST_F(InputTest, DetectDoubleClickWhileAnErrorIsPendingLeavesTheFlag) {
   logship::DetectDoubleClick(flag);
   EXPECT_EQ(flag, 3.0f);
   EXPECT_EQ(ts::MouseEventsWaiting(), 1);
+}
+
+// ---- Every wait of the tool sleeps until its input comes ----
+
+TEST_F(InputTest, EveryWaitSleepsUntilItsInputAndEndsRightAfterIt) {
+  auto held = [] {
+    ts::OnMouseButton(50, 50, ts::kMouseLeft, true);
+    ts::NextMouseEvent();
+    ts::OnMouseMotion(51, 50, 1, 0);
+  };
+  auto release = [] { ts::OnMouseButton(51, 50, ts::kMouseLeft, false); };
+  auto key = [this] { Type("x"); };
+  auto shift = [this] { Press(ts::Key::Shift, ts::kModShift); };
+  auto keyWaiting = [this] { Type("a"); };
+  struct Case {
+    const char* what;
+    std::function<void()> before, wait, input;
+    double fromMs, toMs;  // how long the wait goes on after its input
+  } cases[] = {
+      {"end prompt", keyWaiting, [] { ts::EndProgram(); }, key, 0, 1},
+      {"WaitKey", keyWaiting, [this] { WaitForKey(); }, key, 0, 1},
+      {"SleepOrKey(0)", keyWaiting, [] { ts::SleepOrKey(0); }, shift, 0, 1},
+      {"SleepOrKey(9)", keyWaiting, [] { ts::SleepOrKey(9); }, shift, 0, 1},
+      {"SettleMouse, button held", held, [] { logship::SettleMouse(); }, release, 750, 752},
+      {"DetectDoubleClick, button held", held, [] {
+         float flag = 7;
+         logship::DetectDoubleClick(flag);
+       }, release, 274, 331},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ts::ResetLayer();
+    c.before();
+    clock.After(3000, c.input);
+    uint64_t start = clock.Micros(), sleptBefore = clock.SleptMicros();
+    RunProgram(c.wait);
+    double ms = (clock.Micros() - start) / 1000.0;
+    EXPECT_GE(ms - 3000, c.fromMs);
+    EXPECT_LE(ms - 3000, c.toMs);
+    EXPECT_GE((clock.SleptMicros() - sleptBefore) / 1000.0, 0.99 * ms) << "it spins";
+  }
 }
 
 }  // namespace

@@ -181,6 +181,37 @@ TEST_F(KeyboardTest, BreakKeysAndCloseControlEndTheProgramUntilTrapped) {
   EXPECT_FALSE(ts::EndRequested());
 }
 
+// X11 gives the PC's Break key as Pause with Ctrl.
+TEST_F(KeyboardTest, PauseWithCtrlIsABreakKey) {
+  struct Case {
+    const char* what;
+    Key key;
+    unsigned mods;
+    bool trapped;
+    bool pauses, ends;
+    int bits;
+  } cases[] = {
+      {"Pause", Key::Pause, 0, false, true, false, 0},
+      {"Pause, trapped", Key::Pause, 0, true, true, false, 0},
+      {"Shift+Pause", Key::Pause, kShift, false, true, false, 0},
+      {"Ctrl+Pause", Key::Pause, kCtrl, false, false, true, 0},
+      {"Ctrl+Pause, trapped", Key::Pause, kCtrl, true, false, false, 2},
+      {"Ctrl+Shift+Pause, trapped", Key::Pause, kCtrl | kShift, true, false, false, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ts::ResetLayer();
+    if (c.trapped) ts::TrapCloseRequests();
+    Press(c.key, c.mods);
+    EXPECT_EQ(ts::PauseRequested(), c.pauses);
+    EXPECT_EQ(ts::EndRequested(), c.ends);
+    EXPECT_EQ(ts::TrapCloseRequests(), c.bits);
+    // Only a pause swallows the next key.
+    Type("x");
+    EXPECT_EQ(ts::ReadKey(), c.pauses ? "" : "x");
+  }
+}
+
 TEST_F(KeyboardTest, TrappedRequestsOnlySetTheirBits) {
   EXPECT_EQ(ts::TrapCloseRequests(), 0);
   EXPECT_TRUE(ts::CloseTrapped());

@@ -5,10 +5,12 @@
 
 #include <set>
 
+#include "export/input_routines.h"
 #include "textscreen/errors.h"
 #include "textscreen/font.h"
 #include "textscreen/keyboard.h"
 #include "textscreen/mouse.h"
+#include "textscreen/program.h"
 #include "textscreen/screen.h"
 #include "textscreen/window.h"
 #include "windowed_child.h"
@@ -53,6 +55,8 @@ const EndCase kUntrappedEnds[] = {
     {"close control", [] { PushEvent(QuitEvent()); }},
     {"Break", [] { sdltest::PushKey(SDLK_BREAK, KMOD_NONE, 0); }},
     {"Ctrl+Scroll Lock", [] { sdltest::PushKey(SDLK_SCROLLOCK, KMOD_LCTRL, 0); }},
+    // X11 gives the Break key as Pause with Ctrl.
+    {"Ctrl+Pause", [] { sdltest::PushKey(SDLK_PAUSE, KMOD_RCTRL, 0); }},
 };
 
 TEST(SdlEnd, WithoutTrapCloseControlAndBreakStopTheProgramThenTheProcess) {
@@ -86,11 +90,16 @@ TEST(SdlEnd, TrappedCloseControlAndBreakOnlySetTheirBits) {
     sdltest::PushKey(SDLK_BREAK, KMOD_NONE, 0);
     WaitUntil([&] { return ((bits |= ts::TrapCloseRequests()) & 2) != 0; });
     report.Line("bits " + std::to_string(bits));
+    sdltest::PushKey(SDLK_PAUSE, KMOD_LCTRL, 0);
+    bits = 0;
+    WaitUntil([&] { return ((bits |= ts::TrapCloseRequests()) & 2) != 0; });
+    report.Line("Ctrl+Pause bits " + std::to_string(bits) +
+                (ts::PauseRequested() ? ", paused" : ", not paused"));
     report.Line(ts::EndRequested() ? "ending" : "not ending");
   });
   ASSERT_TRUE(run.exited) << run.Text();
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.Text(), "bits 3\nnot ending\nreturned 0\n");
+  EXPECT_EQ(run.Text(), "bits 3\nCtrl+Pause bits 2, not paused\nnot ending\nreturned 0\n");
 }
 
 TEST(SdlEnd, AnIdleWindowCostsAlmostNothing) {
@@ -158,6 +167,62 @@ TEST(SdlMouse, MotionButtonsAndWheelStepsReachTheQueue) {
             "2,25 left 0 right 0 wheel 1\n"
             "2,25 left 0 right 0 wheel 0\n"
             "returned 0\n");
+}
+
+// --- The waits -----------------------------------------------------------
+
+struct IdleWait {
+  const char* name;
+  void (*prepare)();
+  void (*wait)();
+  void (*input)();  // what ends the wait, a second after it began
+};
+
+void PressLeft() {
+  PushEvent(Button(SDL_BUTTON_LEFT, true, 10, 10));
+  WaitUntil([] { return ts::NextMouseEvent(); });
+}
+
+const IdleWait kIdleWaits[] = {
+    {"end prompt", [] {}, [] { ts::EndProgram(); },
+     [] { sdltest::PushKey(SDLK_x, KMOD_NONE, 'x'); }},
+    {"WaitKey", [] {}, [] {
+       ts::Bytes key;
+       logship::WaitKey(key);
+     }, [] { sdltest::PushKey(SDLK_x, KMOD_NONE, 'x'); }},
+    {"release wait of SettleMouse", PressLeft, [] { logship::SettleMouse(); },
+     [] { PushEvent(Button(SDL_BUTTON_LEFT, false, 10, 10)); }},
+    {"release wait of DetectDoubleClick", PressLeft, [] {
+       float flag = 0;
+       logship::DetectDoubleClick(flag);
+     }, [] { PushEvent(Button(SDL_BUTTON_LEFT, false, 10, 10)); }},
+};
+
+TEST(SdlWaits, AWaitForTheUserCostsAlmostNothing) {
+  for (const IdleWait& c : kIdleWaits) {
+    SCOPED_TRACE(c.name);
+    ChildRun run = RunWindowedInChild([&](Report& report) {
+      c.prepare();
+      std::thread user([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        c.input();
+      });
+      try {
+        c.wait();
+      } catch (const ts::ProgramStop&) {
+        user.join();
+        report.Line("ended");
+        throw;
+      }
+      user.join();
+      report.Line("ended");
+    });
+    ASSERT_TRUE(run.exited) << run.Text();
+    EXPECT_EQ(run.Text(), "ended\nreturned 0\n");
+    // A second of waiting, start and first redraw included; a wait that
+    // spins takes the whole second.
+    EXPECT_LT(run.cpuSeconds, 0.05);
+  }
 }
 
 // --- The redraw ----------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -34,7 +35,21 @@ bool ScriptedClock::Now(ts::LocalTime& out) {
   return true;
 }
 
-void ScriptedClock::SleepMs(uint32_t ms) { Advance(uint64_t(ms) * 1000); }
+void ScriptedClock::SleepMs(uint32_t ms) {
+  slept_ += uint64_t(ms) * 1000;
+  Advance(uint64_t(ms) * 1000);
+}
+
+void ScriptedClock::SleepUntilInput(uint32_t ms) {
+  uint64_t wait = uint64_t(ms) * 1000;
+  if (!actions_.empty()) {
+    uint64_t due = lastActionAt_ + uint64_t(actions_.front().after) * 1000;
+    if (due > micros_) wait = std::min(wait, due - micros_);
+  }
+  slept_ += wait;
+  Advance(wait);
+}
+
 void ScriptedClock::Yield() { Advance(100); }
 
 void ScriptedClock::After(uint32_t ms, std::function<void()> action) {

@@ -27,6 +27,9 @@ class ScriptedClock : public ts::ClockSource {
   bool Now(ts::LocalTime& out) override;
   void SleepMs(uint32_t ms) override;
   void Yield() override;
+  // Every input of a test comes from an action: the sleep ends at the
+  // next one when that comes first.
+  void SleepUntilInput(uint32_t ms) override;
 
   // Runs `action` once the scripted time has passed `ms` after the
   // previous action (or after the start, for the first).
@@ -34,6 +37,9 @@ class ScriptedClock : public ts::ClockSource {
   // Moves the clock (and fires due actions).
   void Advance(uint64_t micros);
   uint64_t Micros() const { return micros_; }
+  // Scripted time spent asleep (SleepMs, SleepUntilInput): a wait that
+  // sleeps rather than spins spends nearly all its time here.
+  uint64_t SleptMicros() const { return slept_; }
   void SetWallClock(int year, int month, int day, int h, int m, int s, int ms = 0);
   void SetReadable(bool readable) { readable_ = readable; }
   // Each Ticks() read moves time by this much (a spinning loop must end).
@@ -50,6 +56,7 @@ class ScriptedClock : public ts::ClockSource {
   int year_ = 2017, month_ = 12, day_ = 25;
   bool readable_ = true;
   uint64_t readCost_ = 20;
+  uint64_t slept_ = 0;
   uint64_t lastActionAt_ = 1000000;
   uint64_t limitMicros_ = 1000000 + 3600ULL * 1000000;
   struct Action {

@@ -16,11 +16,12 @@
 #include <vector>
 
 #include "../codepage437.h"
+#include "write_all.h"
 
 namespace ts::platform {
 namespace {
 
-using Table = std::array<std::optional<std::string>, 26>;
+using Table = DriveTable;
 
 std::mutex tableMutex;
 bool tableLoaded = false;
@@ -52,18 +53,43 @@ std::string TidyFolder(const std::string& folder) {
   return out;
 }
 
-Table FromVariable(const std::string& mapping) {
-  Table t;
-  size_t start = 0;
-  while (start <= mapping.size()) {
-    size_t end = mapping.find(';', start);
-    if (end == std::string::npos) end = mapping.size();
-    std::string pair = mapping.substr(start, end - start);
-    if (pair.size() >= 3 && LetterIndex(pair[0]) >= 0 && pair[1] == '=' && pair[2] == '/')
-      t[LetterIndex(pair[0])] = TidyFolder(pair.substr(2));
-    start = end + 1;
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string WithoutBlanks(const std::string& text) {
+  size_t first = 0, last = text.size();
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+// Maps one entry "letter=folder" into the table, or says why it cannot.
+std::string TakeEntry(const std::string& entry, DriveTable& roots) {
+  size_t equals = entry.find('=');
+  if (equals == std::string::npos) return "no \"=\" between drive letter and folder";
+  std::string letter = WithoutBlanks(entry.substr(0, equals));
+  std::string folder = WithoutBlanks(entry.substr(equals + 1));
+  if (letter.empty()) return "no drive letter before \"=\"";
+  int index = letter.size() == 1 ? LetterIndex(letter[0]) : -1;
+  if (index < 0) return "\"" + letter + "\" is not a drive letter A to Z";
+  if (folder.empty()) return "no folder after \"=\"";
+  if (folder[0] != '/') return "the folder \"" + folder + "\" does not start with \"/\"";
+  const std::string name(1, char('A' + index));
+  if (roots[index])
+    return name + " is given twice; the first, " + name + "=" + *roots[index] + ", counts";
+  roots[index] = TidyFolder(folder);
+  return "";
+}
+
+// The complaints said so far: a table read again says none twice.
+std::vector<std::string> complaintsSaid;
+
+void Say(const std::vector<std::string>& complaints) {
+  for (const std::string& line : complaints) {
+    if (std::find(complaintsSaid.begin(), complaintsSaid.end(), line) != complaintsSaid.end())
+      continue;
+    complaintsSaid.push_back(line);
+    WriteAll(STDERR_FILENO, std::string(program_invocation_short_name) + ": " + line + "\n");
   }
-  return t;
 }
 
 Table FromMounts() {
@@ -90,7 +116,13 @@ const Table& Drives() {
   // Callers hold tableMutex.
   if (!tableLoaded) {
     const char* mapping = std::getenv("LOGSHIP_DRIVES");
-    table = mapping ? FromVariable(mapping) : FromMounts();
+    if (mapping) {
+      DriveMapping parsed = ParseDriveMapping(mapping);
+      table = parsed.roots;
+      Say(parsed.complaints);
+    } else {
+      table = FromMounts();
+    }
     tableLoaded = true;
   }
   return table;
@@ -211,6 +243,22 @@ std::vector<std::string> RemovableMountPoints(const std::string& mountsText) {
   return points;
 }
 
+DriveMapping ParseDriveMapping(const std::string& text) {
+  DriveMapping out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(';', start);
+    if (end == std::string::npos) end = text.size();
+    std::string entry = WithoutBlanks(text.substr(start, end - start));
+    start = end + 1;
+    if (entry.empty()) continue;
+    std::string why = TakeEntry(entry, out.roots);
+    if (!why.empty())
+      out.complaints.push_back("LOGSHIP_DRIVES entry \"" + entry + "\" left out: " + why);
+  }
+  return out;
+}
+
 std::optional<std::string> DriveRoot(char letter) {
   int i = LetterIndex(letter);
   if (i < 0) return std::nullopt;
@@ -221,6 +269,11 @@ std::optional<std::string> DriveRoot(char letter) {
 void ReloadDrives() {
   std::lock_guard<std::mutex> lock(tableMutex);
   tableLoaded = false;
+}
+
+void ReadDrives() {
+  std::lock_guard<std::mutex> lock(tableMutex);
+  Drives();
 }
 
 NativePath ToNative(const Bytes& toolPath) {

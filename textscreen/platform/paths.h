@@ -2,6 +2,7 @@
 // turned into native paths, names matched without regard to letter case,
 // code page 437 names to UTF-8 and back.
 #pragma once
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,9 +12,24 @@
 namespace ts::platform {
 
 // The drive table: letter -> native root folder, from LOGSHIP_DRIVES or
-// the mounted file systems. Read once; Reload for tests.
+// the mounted file systems. Read once; Reload for tests. An entry of
+// LOGSHIP_DRIVES that does not parse is said on standard error, once per
+// process, and left out.
 std::optional<std::string> DriveRoot(char letter);
 void ReloadDrives();
+// Reads the table now, so that a program says a bad one at its start.
+void ReadDrives();
+
+using DriveTable = std::array<std::optional<std::string>, 26>;  // A to Z
+struct DriveMapping {
+  DriveTable roots;
+  std::vector<std::string> complaints;  // one line per entry left out
+};
+// "C=/;E=/media/stick": letters in either case, blanks around an entry,
+// its letter and its folder ignored, empty entries skipped. Of a letter
+// given twice the first folder counts.
+DriveMapping ParseDriveMapping(const std::string& text);
+
 // The mount points under /media, /run/media and /mnt in the text of
 // /proc/self/mounts, unescaped and sorted: the drives from D on.
 std::vector<std::string> RemovableMountPoints(const std::string& mountsText);
