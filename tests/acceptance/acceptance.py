@@ -752,6 +752,23 @@ def a_bad_drive_table_is_said_once(w):
         raise Failure("standard error said %r, expected %r" % (said, want))
 
 
+@scenario
+def a_held_key_repeats(w):
+    """A key held in the name field types itself again after half a second,
+    while the window sleeps between its redraws: the field fills up."""
+    w.hand_over("notes.dat", make_data(500, 11))
+    w.start_to_menu()
+    w.choose(2)
+    expect_screen(w.window, NAME_FIELD, "the name field")
+    subprocess.run(["xdotool", "keydown", "q"], check=True)
+    time.sleep(1.0)
+    subprocess.run(["xdotool", "keyup", "q"], check=True)
+    w.window.key("Return")
+    w.expect_end()
+    w.expect_copy("E", "QQQQQQQQ.txt")
+    w.expect_next_started()
+
+
 def title(fn):
     return fn.__name__.replace("_", " ")
 

@@ -101,6 +101,16 @@ SDL_Surface* NativeWindow::SetVideoMode(int width, int height) {
   return surface;
 }
 
+int NativeWindow::EventDescriptor() {
+  auto w = FindX11Window();
+  return w ? ConnectionNumber(w->display) : -1;
+}
+
+bool NativeWindow::EventsQueued() {
+  auto w = FindX11Window();
+  return w && XQLength(w->display) > 0;
+}
+
 bool NativeWindow::Made() {
   std::lock_guard<std::mutex> guard(lock_);
   return made_;

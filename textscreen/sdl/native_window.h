@@ -29,6 +29,12 @@ class NativeWindow {
   SDL_Surface* SetVideoMode(int width, int height);
   bool Made();
 
+  // Window thread, once SDL has started: the descriptor on which the X
+  // server's events arrive, -1 under a driver without X11; and whether
+  // Xlib already holds events read from it (poll would not see those).
+  int EventDescriptor();
+  bool EventsQueued();
+
   // Program thread, or the window thread once a move's pause is over. A
   // window that does not exist yet only records them.
   void SetVisible(bool visible, int wantedWidth, int wantedHeight);

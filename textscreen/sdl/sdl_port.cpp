@@ -1,5 +1,9 @@
 #include "sdl_port.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include "textscreen/clock.h"
 #include "textscreen/font.h"
 #include "textscreen/platform/paths.h"
@@ -13,6 +17,13 @@ int AreaWidth() { return kColumns * CellWidth(); }
 int AreaHeight() { return kRows * CellHeight(); }
 
 }  // namespace
+
+SdlWindowPort::SdlWindowPort(NativeWindow& window)
+    : window_(window), wakeUp_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+SdlWindowPort::~SdlWindowPort() {
+  if (wakeUp_ >= 0) close(wakeUp_);
+}
 
 void SdlWindowPort::SetCaption(const Bytes& caption) {
   std::lock_guard<std::mutex> guard(captionLock_);
@@ -105,17 +116,21 @@ bool SdlWindowPort::WaitForStart() {
 }
 
 void SdlWindowPort::Wake() {
-  {
-    std::lock_guard<std::mutex> guard(wakeLock_);
-    woken_ = true;
+  const uint64_t one = 1;
+  if (write(wakeUp_, &one, sizeof one) < 0) {
+    // Only a counter at its limit refuses; the window thread wakes anyway.
   }
-  wakeUp_.notify_one();
 }
 
-void SdlWindowPort::Idle(uint32_t ms) {
-  std::unique_lock<std::mutex> lock(wakeLock_);
-  wakeUp_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_; });
-  woken_ = false;
+void SdlWindowPort::Idle(uint32_t ms, int input) {
+  pollfd watched[2] = {{wakeUp_, POLLIN, 0}, {input, POLLIN, 0}};
+  const int timeout = ms > uint32_t(INT32_MAX) ? -1 : int(ms);
+  if (poll(watched, input >= 0 ? 2 : 1, timeout) > 0 && (watched[0].revents & POLLIN)) {
+    uint64_t count = 0;
+    if (read(wakeUp_, &count, sizeof count) < 0) {
+      // Already taken: nothing to clear.
+    }
+  }
 }
 
 void SdlWindowPort::HiddenCommand(bool running) {

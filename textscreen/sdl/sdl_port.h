@@ -16,7 +16,10 @@ namespace ts::sdl {
 
 class SdlWindowPort : public WindowPort {
  public:
-  explicit SdlWindowPort(NativeWindow& window) : window_(window) {}
+  explicit SdlWindowPort(NativeWindow& window);
+  ~SdlWindowPort() override;
+  SdlWindowPort(const SdlWindowPort&) = delete;
+  SdlWindowPort& operator=(const SdlWindowPort&) = delete;
 
   // Program thread. The program sets itself up while the window thread
   // starts SDL, and waits for that start (false: SDL did not start)
@@ -58,8 +61,9 @@ class SdlWindowPort : public WindowPort {
   // True once after the window was shown or placed: it is drawn at once
   // instead of at the next period.
   bool TakeEarlyRedraw() { return earlyRedraw_.exchange(false); }
-  // Sleeps up to `ms`, less when the program thread asks for something.
-  void Idle(uint32_t ms);
+  // Sleeps up to `ms`, less when the program thread asks for something
+  // or the descriptor `input` (-1: none) becomes readable.
+  void Idle(uint32_t ms, int input = -1);
   bool HiddenCommandRunning() const { return hiddenCommand_; }
   // One pass of the pause while a hidden command runs: up to `ms`, cut
   // short when the command ends. True when it still runs.
@@ -91,9 +95,7 @@ class SdlWindowPort : public WindowPort {
   bool visible_ = true;
   bool showWhenPlaced_ = false;
 
-  std::mutex wakeLock_;
-  std::condition_variable wakeUp_;
-  bool woken_ = false;
+  int wakeUp_ = -1;  // an eventfd the program thread writes to
 
   std::mutex drawing_;
   std::atomic<bool> earlyRedraw_{false};

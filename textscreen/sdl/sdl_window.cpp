@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <set>
 #include <thread>
 
 #include "native_window.h"
@@ -26,8 +27,9 @@ namespace {
 constexpr Uint32 kRedrawPeriodMs = 32;
 constexpr Uint32 kHiddenCommandPauseMs = 64;
 constexpr int kDisplayTries = 5;
-// Between two redraws the window looks for events this often; an idle
-// window then costs a small fraction of a core.
+// Without a descriptor to wait on (SDL's dummy driver), and while a key is
+// held (SDL makes its repeats only as it looks for events), the window
+// looks for events this often between two redraws.
 constexpr Uint32 kEventPassMs = 16;
 constexpr int kRepeatDelayMs = 500;
 constexpr int kRepeatIntervalMs = 30;
@@ -80,6 +82,7 @@ class WindowThread {
   EventTranslator events_;
   bool focused_ = true;
   bool repeating_ = false;
+  std::set<SDLKey> held_;  // keys down, whose repeats SDL is to make
   int refusedWidth_ = 0, refusedHeight_ = 0;  // the size SDL could not make last
 };
 
@@ -92,6 +95,7 @@ int WindowThread::Run() {
   focused_ = (SDL_GetAppState() & SDL_APPINPUTFOCUS) != 0;
   SetKeyRepeat(focused_);
   port_.Started(true);
+  const int xEvents = window_.EventDescriptor();
 
   Uint32 nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
   while (!Ending()) {
@@ -119,7 +123,13 @@ int WindowThread::Run() {
     }
     TakeEvents();
     TakeRequests();
-    port_.Idle(std::min({kEventPassMs, Uint32(untilRedraw), untilPlacement}));
+    // Under X11 an idle window sleeps until an event arrives or a redraw
+    // is due: waking every few milliseconds would cost more than the
+    // redraws themselves.
+    Uint32 idle = std::min(Uint32(untilRedraw), untilPlacement);
+    if (xEvents < 0 || (repeating_ && !held_.empty())) idle = std::min(idle, kEventPassMs);
+    if (window_.EventsQueued()) idle = 0;
+    port_.Idle(idle, xEvents);
   }
   Finish();
   return 0;
@@ -185,7 +195,10 @@ void WindowThread::TakeEvents() {
     if (event.type == SDL_ACTIVEEVENT && (event.active.state & SDL_APPINPUTFOCUS)) {
       focused_ = event.active.gain != 0;
       SetKeyRepeat(focused_);
+      held_.clear();
     } else {
+      if (event.type == SDL_KEYDOWN) held_.insert(event.key.keysym.sym);
+      if (event.type == SDL_KEYUP) held_.erase(event.key.keysym.sym);
       events_.Deliver(event);
     }
   }
