@@ -22,7 +22,7 @@ using sdltest::SurfaceSize;
 using sdltest::WaitRedraws;
 using sdltest::WaitUntil;
 
-constexpr char kDejaVu[] = "C:/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+using sdltest::kDejaVu;
 constexpr long kWhite = 0xFFFFFF;
 
 // The pixels of one line through the cell at row, column that are white:

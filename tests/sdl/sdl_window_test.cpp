@@ -28,7 +28,7 @@ using sdltest::SurfaceSize;
 using sdltest::WaitRedraws;
 using sdltest::WaitUntil;
 
-constexpr char kDejaVu[] = "C:/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+using sdltest::kDejaVu;
 
 SDL_Event QuitEvent() {
   SDL_Event e{};

@@ -26,6 +26,9 @@
 
 namespace sdltest {
 
+// The installed face, by its path in the tool's form (C is "/").
+constexpr char kDejaVu[] = "C:/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+
 class Report {
  public:
   explicit Report(int fd) : fd_(fd) {}
