@@ -1,6 +1,8 @@
 #include "screen.h"
 
+#include <atomic>
 #include <mutex>
+#include <tuple>
 
 #include "clock.h"
 #include "errors.h"
@@ -20,11 +22,20 @@ ScreenState screen;
 // The window thread copies the screen under this lock, so that a snapshot
 // never holds a row half scrolled.
 std::mutex screenLock;
+std::atomic<uint32_t> changes{0};
+
+// Under the screen lock, after a change that shows: a window that sleeps
+// while nothing changes must draw again.
+void Changed() {
+  ++changes;
+  Window().ScreenChanged();
+}
 
 void ResetScreenState() {
   std::lock_guard<std::mutex> lock(screenLock);
   screen = ScreenState{};
   screen.palette = kStartPalette;
+  Changed();
 }
 
 RoomReset registration(&ResetScreenState);
@@ -86,10 +97,13 @@ void MoveLeft(ScreenState& s) {
 
 }  // namespace
 
-ScreenState SnapshotScreen() {
+ScreenState SnapshotScreen(uint32_t* changesSeen) {
   std::lock_guard<std::mutex> lock(screenLock);
+  if (changesSeen) *changesSeen = changes;
   return screen;
 }
+
+uint32_t ScreenChanges() { return changes; }
 
 ScreenState& Screen() { return screen; }
 
@@ -107,12 +121,19 @@ void LocateGiven(unsigned given, long row, long column, long visible, long start
     return;
   }
   std::lock_guard<std::mutex> lock(screenLock);
+  const ScreenState& s = screen;
+  const auto cursor = [&] {
+    return std::tuple(s.row, s.column, s.held, s.cursorVisible, s.startLine, s.stopLine);
+  };
+  const auto before = cursor();
   if (given & kGivenRow) screen.row = int(row);
   if (given & kGivenColumn) screen.column = int(column);
   if (given & (kGivenRow | kGivenColumn)) screen.held = false;
   if (given & kGivenVisible) screen.cursorVisible = visible == 1;
   if (given & kGivenStartLine) screen.startLine = int(startLine);
   if (given & kGivenStopLine) screen.stopLine = int(stopLine);
+  // A loop that puts the cursor where it already stands changes nothing.
+  if (cursor() != before) Changed();
 }
 
 void Locate(long row, long column) { LocateGiven(kGivenRow | kGivenColumn, row, column, 0, 0, 0); }
@@ -156,6 +177,7 @@ void SetPalette(long attribute, long egaColour) {
   }
   std::lock_guard<std::mutex> lock(screenLock);
   screen.palette[attribute] = EgaColour(int(egaColour));
+  Changed();
 }
 
 void PrintText(const Bytes& text, bool lineEnd) {
@@ -220,6 +242,7 @@ void PrintText(const Bytes& text, bool lineEnd) {
     }
   }
   if (lineEnd && !lastTookNewLine) NewLine(s);
+  Changed();
 }
 
 int CursorRow() {

@@ -28,8 +28,11 @@ struct ScreenState {
 };
 
 // A copy of the screen taken under the screen lock; the window thread
-// draws from it.
-ScreenState SnapshotScreen();
+// draws from it. `changes`, when given, receives ScreenChanges() as of the copy.
+ScreenState SnapshotScreen(uint32_t* changes = nullptr);
+// Counts every change that shows on the screen (cells, cursor, palette);
+// any thread may read it.
+uint32_t ScreenChanges();
 // The live state, for tests and the layer's own rooms (program thread).
 ScreenState& Screen();
 

@@ -34,6 +34,9 @@ class WindowPort {
   // and taking events meanwhile, key repeat off).
   virtual void HiddenCommand(bool running) = 0;
   virtual void Beep(double hz, int ms) = 0;
+  // The cells, the cursor or the palette changed. Called under the screen
+  // lock, often: it must be cheap.
+  virtual void ScreenChanged() {}
   // Whether a window whose drawing area is width x height pixels can be
   // made at all (memory aside).
   virtual bool CanMake(int /*width*/, int /*height*/) const { return true; }

@@ -769,6 +769,28 @@ def a_held_key_repeats(w):
     w.expect_next_started()
 
 
+@scenario
+def the_cursor_blinks_in_an_idle_name_field(w):
+    """While nobody types, the window sleeps through the redraws that would
+    draw nothing, yet the cursor (the bottom rows of its cell, yellow) keeps
+    blinking on and off."""
+    w.hand_over("notes.dat", make_data(500, 12))
+    w.start_to_menu()
+    w.choose(2)
+    expect_screen(w.window, NAME_FIELD, "the name field")
+    seen, turns, last = set(), 0, None
+    deadline = time.monotonic() + 3
+    while time.monotonic() < deadline and turns < 4:
+        cells = w.window.shot()
+        x, y = cells._corner(14, 42)
+        on = near(cells.image.pixel(x + int(w.window.cw / 2), y + int(w.window.ch) - 1), YELLOW)
+        turns += last is not None and on != last
+        last = on
+        seen.add(on)
+    if turns < 4:
+        raise Failure("the cursor turned on or off %d times in 3 s (seen %s)" % (turns, seen))
+
+
 def title(fn):
     return fn.__name__.replace("_", " ")
 

@@ -28,6 +28,7 @@ SdlWindowPort::~SdlWindowPort() {
 void SdlWindowPort::SetCaption(const Bytes& caption) {
   std::lock_guard<std::mutex> guard(captionLock_);
   caption_ = platform::Cp437ToUtf8(caption);
+  Wake();
 }
 
 std::optional<std::string> SdlWindowPort::TakeCaption() {
@@ -92,9 +93,19 @@ uint32_t SdlWindowPort::PlaceWhenDue() {
   return kNothingDue;
 }
 
-void SdlWindowPort::ShowPointer() { showPointer_ = true; }
+void SdlWindowPort::ShowPointer() {
+  showPointer_ = true;
+  Wake();
+}
 
-void SdlWindowPort::FontChanged() { fontChanged_ = true; }
+void SdlWindowPort::FontChanged() {
+  fontChanged_ = true;
+  Wake();
+}
+
+void SdlWindowPort::ScreenChanged() {
+  if (sleepingThroughRedraws_) Wake();
+}
 
 void SdlWindowPort::BetweenRedraws(void (*change)(void*), void* arg) {
   std::lock_guard<std::mutex> guard(drawing_);
@@ -122,7 +133,13 @@ void SdlWindowPort::Wake() {
   }
 }
 
-void SdlWindowPort::Idle(uint32_t ms, int input) {
+void SdlWindowPort::Idle(uint32_t ms, int input, const std::function<bool()>& stillQuiet) {
+  if (stillQuiet) {
+    // Either the program thread sees the flag and wakes the window, or
+    // the window sees the program's change here and does not sleep.
+    sleepingThroughRedraws_ = true;
+    if (!stillQuiet()) ms = 0;
+  }
   pollfd watched[2] = {{wakeUp_, POLLIN, 0}, {input, POLLIN, 0}};
   const int timeout = ms > uint32_t(INT32_MAX) ? -1 : int(ms);
   if (poll(watched, input >= 0 ? 2 : 1, timeout) > 0 && (watched[0].revents & POLLIN)) {
@@ -131,6 +148,7 @@ void SdlWindowPort::Idle(uint32_t ms, int input) {
       // Already taken: nothing to clear.
     }
   }
+  sleepingThroughRedraws_ = false;
 }
 
 void SdlWindowPort::HiddenCommand(bool running) {

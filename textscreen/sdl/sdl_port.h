@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -37,6 +38,7 @@ class SdlWindowPort : public WindowPort {
   // Runs the change while no redraw is under way; a redraw that falls due
   // meanwhile waits for it.
   void BetweenRedraws(void (*change)(void*), void* arg) override;
+  void ScreenChanged() override;
   void HiddenCommand(bool running) override;
   // The bell of the display (the pitch is the display's); the program
   // thread then waits as long as the tone would last.
@@ -61,14 +63,18 @@ class SdlWindowPort : public WindowPort {
   // True once after the window was shown or placed: it is drawn at once
   // instead of at the next period.
   bool TakeEarlyRedraw() { return earlyRedraw_.exchange(false); }
-  // Sleeps up to `ms`, less when the program thread asks for something
-  // or the descriptor `input` (-1: none) becomes readable.
-  void Idle(uint32_t ms, int input = -1);
+  // Sleeps up to `ms` (UINT32_MAX: no limit), less when the program
+  // thread asks for something or the descriptor `input` (-1: none)
+  // becomes readable. Given `stillQuiet`, the sleep may pass redraws that
+  // would draw nothing: a change of the screen ends it, and it does not
+  // begin when `stillQuiet` finds one already made.
+  void Idle(uint32_t ms, int input = -1, const std::function<bool()>& stillQuiet = {});
   bool HiddenCommandRunning() const { return hiddenCommand_; }
   // One pass of the pause while a hidden command runs: up to `ms`, cut
   // short when the command ends. True when it still runs.
   bool PauseForHiddenCommand(uint32_t ms);
   bool TakeFontChange() { return fontChanged_.exchange(false); }
+  bool FontChangePending() const { return fontChanged_; }
   bool TakePointerRequest() { return showPointer_.exchange(false); }
   // The caption in UTF-8 when it changed since the last call.
   std::optional<std::string> TakeCaption();
@@ -96,6 +102,7 @@ class SdlWindowPort : public WindowPort {
   bool showWhenPlaced_ = false;
 
   int wakeUp_ = -1;  // an eventfd the program thread writes to
+  std::atomic<bool> sleepingThroughRedraws_{false};
 
   std::mutex drawing_;
   std::atomic<bool> earlyRedraw_{false};

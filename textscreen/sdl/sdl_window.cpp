@@ -74,6 +74,10 @@ class WindowThread {
   void TakeRequests();
   void WaitForHiddenCommand();
   void SetKeyRepeat(bool on);
+  // How many of the coming redraws would draw nothing, the screen staying
+  // as it is: 0 when the next one would draw; kAll when none would.
+  static constexpr Uint32 kAll = UINT32_MAX;
+  Uint32 QuietRedraws();
 
   NativeWindow window_;
   SdlWindowPort port_;
@@ -84,11 +88,22 @@ class WindowThread {
   bool repeating_ = false;
   std::set<SDLKey> held_;  // keys down, whose repeats SDL is to make
   int refusedWidth_ = 0, refusedHeight_ = 0;  // the size SDL could not make last
+  // What the last redraw drew from.
+  struct Drawn {
+    bool valid = false;
+    uint32_t changes = 0;  // ScreenChanges() as of its snapshot
+    uint32_t count = 0;
+    bool cursor = false, blinking = false;
+  } drawn_;
 };
 
 void WindowThread::StartProgram(const std::function<void()>& programMain) {
   InstallWindow(&port_);
-  program_ = std::thread(RunProgram, std::cref(programMain));
+  program_ = std::thread([this, &programMain] {
+    RunProgram(programMain);
+    // A window asleep until the screen changes must see the program end.
+    port_.ScreenChanged();
+  });
 }
 
 int WindowThread::Run() {
@@ -98,6 +113,7 @@ int WindowThread::Run() {
   const int xEvents = window_.EventDescriptor();
 
   Uint32 nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
+  bool passedRedraws = false;
   while (!Ending()) {
     const uint32_t untilPlacement = port_.PlaceWhenDue();
     if (port_.HiddenCommandRunning()) {
@@ -115,6 +131,14 @@ int WindowThread::Run() {
     }
     const int32_t untilRedraw = int32_t(nextRedraw - now);
     if (untilRedraw <= 0) {
+      if (passedRedraws) {
+        // The redraws slept through still count, so that the cursor keeps
+        // its pace.
+        const Uint32 passed = Uint32(-untilRedraw) / kRedrawPeriodMs;
+        redrawCount += passed;
+        nextRedraw += passed * kRedrawPeriodMs;
+        passedRedraws = false;
+      }
       RedrawTick();
       nextRedraw += kRedrawPeriodMs;
       // A redraw that came late is not made up for.
@@ -124,12 +148,23 @@ int WindowThread::Run() {
     TakeEvents();
     TakeRequests();
     // Under X11 an idle window sleeps until an event arrives or a redraw
-    // is due: waking every few milliseconds would cost more than the
-    // redraws themselves.
+    // would draw something: waking every few milliseconds would cost more
+    // than the drawing itself.
     Uint32 idle = std::min(Uint32(untilRedraw), untilPlacement);
+    std::function<bool()> stillQuiet;
+    if (xEvents >= 0) {
+      const Uint32 quiet = QuietRedraws();
+      if (quiet > 0) {
+        const uint64_t untilDrawing =
+            quiet == kAll ? kAll : uint64_t(untilRedraw) + uint64_t(quiet) * kRedrawPeriodMs;
+        idle = Uint32(std::min<uint64_t>(untilDrawing, untilPlacement));
+        stillQuiet = [this] { return ScreenChanges() == drawn_.changes; };
+        passedRedraws = true;
+      }
+    }
     if (xEvents < 0 || (repeating_ && !held_.empty())) idle = std::min(idle, kEventPassMs);
     if (window_.EventsQueued()) idle = 0;
-    port_.Idle(idle, xEvents);
+    port_.Idle(idle, xEvents, stillQuiet);
   }
   Finish();
   return 0;
@@ -151,12 +186,25 @@ void WindowThread::Finish() {
   SDL_Quit();
 }
 
+Uint32 WindowThread::QuietRedraws() {
+  if (port_.FontChangePending()) return 0;
+  // A hidden window draws nothing; showing it wakes the window thread.
+  if (!port_.MayDraw()) return kAll;
+  if (!drawn_.valid || drawn_.blinking || ScreenChanges() != drawn_.changes) return 0;
+  if (!drawn_.cursor) return kAll;
+  // The cursor turns on or off when bit 2 of the count changes.
+  Uint32 quiet = 0;
+  for (uint32_t count = redrawCount; ((count ^ drawn_.count) & 4) == 0; ++count) ++quiet;
+  return quiet;
+}
+
 void WindowThread::RedrawTick() {
   if (port_.MayDraw()) Redraw();
 }
 
 void WindowThread::Redraw() {
   auto drawing = port_.DrawingLock();
+  drawn_.valid = false;  // until this redraw has drawn
   GlyphSource& font = CurrentFont();
   const int width = kColumns * font.CellWidth(), height = kRows * font.CellHeight();
   if (port_.TakeFontChange()) painter_.Forget();
@@ -185,7 +233,13 @@ void WindowThread::Redraw() {
       SetMouseStartPosition(x, y);
     }
   }
-  painter_.Draw(surface, SnapshotScreen(), font, redrawCount);
+  uint32_t changes = 0;
+  const ScreenState shot = SnapshotScreen(&changes);
+  painter_.Draw(surface, shot, font, redrawCount);
+  bool blinking = false;
+  for (const auto& row : shot.cells)
+    for (const Cell& cell : row) blinking |= (cell.attr & 0x80) != 0;
+  drawn_ = Drawn{true, changes, redrawCount, shot.cursorVisible, blinking};
   ++redrawCount;
 }
 
