@@ -65,6 +65,8 @@ void SdlWindowPort::Centre() {
   placement_.reset();
   window_.Centre(AreaWidth(), AreaHeight());
   ShowNow();
+  // Xlib may have queued events while it talked to the server here.
+  Wake();
 }
 
 void SdlWindowPort::ShowNow() {
@@ -166,7 +168,10 @@ bool SdlWindowPort::PauseForHiddenCommand(uint32_t ms) {
 }
 
 void SdlWindowPort::Beep(double, int ms) {
-  if (WaitForStart()) window_.Bell();
+  if (WaitForStart()) {
+    window_.Bell();
+    Wake();
+  }
   if (ms > 0) Clock().SleepMs(uint32_t(ms));
 }
 

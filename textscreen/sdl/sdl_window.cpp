@@ -31,6 +31,8 @@ constexpr int kDisplayTries = 5;
 // held (SDL makes its repeats only as it looks for events), the window
 // looks for events this often between two redraws.
 constexpr Uint32 kEventPassMs = 16;
+// The longest sleep of an idle window, should an event slip past it.
+constexpr Uint32 kLongestIdleMs = 500;
 constexpr int kRepeatDelayMs = 500;
 constexpr int kRepeatIntervalMs = 30;
 
@@ -157,7 +159,7 @@ int WindowThread::Run() {
       if (quiet > 0) {
         const uint64_t untilDrawing =
             quiet == kAll ? kAll : uint64_t(untilRedraw) + uint64_t(quiet) * kRedrawPeriodMs;
-        idle = Uint32(std::min<uint64_t>(untilDrawing, untilPlacement));
+        idle = Uint32(std::min<uint64_t>({untilDrawing, untilPlacement, kLongestIdleMs}));
         stillQuiet = [this] { return ScreenChanges() == drawn_.changes; };
         passedRedraws = true;
       }
