@@ -28,8 +28,9 @@ constexpr Uint32 kRedrawPeriodMs = 32;
 constexpr Uint32 kHiddenCommandPauseMs = 64;
 constexpr int kDisplayTries = 5;
 // Without a descriptor to wait on (SDL's dummy driver), and while a key is
-// held (SDL makes its repeats only as it looks for events), the window
-// looks for events this often between two redraws.
+// held, the window looks for events this often between two redraws: SDL
+// makes its repeats only as it looks, and it tells the X server's own
+// repeats from a real release only once the press that follows has come.
 constexpr Uint32 kEventPassMs = 16;
 // The longest sleep of an idle window, should an event slip past it.
 constexpr Uint32 kLongestIdleMs = 500;
@@ -88,7 +89,7 @@ class WindowThread {
   EventTranslator events_;
   bool focused_ = true;
   bool repeating_ = false;
-  std::set<SDLKey> held_;  // keys down, whose repeats SDL is to make
+  std::set<SDLKey> held_;  // keys down
   int refusedWidth_ = 0, refusedHeight_ = 0;  // the size SDL could not make last
   // What the last redraw drew from.
   struct Drawn {
@@ -164,9 +165,10 @@ int WindowThread::Run() {
         passedRedraws = true;
       }
     }
-    if (xEvents < 0 || (repeating_ && !held_.empty())) idle = std::min(idle, kEventPassMs);
+    const bool looking = xEvents < 0 || !held_.empty();
+    if (looking) idle = std::min(idle, kEventPassMs);
     if (window_.EventsQueued()) idle = 0;
-    port_.Idle(idle, xEvents, stillQuiet);
+    port_.Idle(idle, looking ? -1 : xEvents, stillQuiet);
   }
   Finish();
   return 0;
