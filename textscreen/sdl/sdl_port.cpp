@@ -158,7 +158,8 @@ void SdlWindowPort::HiddenCommand(bool running) {
     std::lock_guard<std::mutex> lock(hiddenLock_);
     hiddenCommand_ = running;
   }
-  if (!running) hiddenEnded_.notify_all();
+  if (running) Wake();  // to stop taking events, even from an idle sleep
+  else hiddenEnded_.notify_all();
 }
 
 bool SdlWindowPort::PauseForHiddenCommand(uint32_t ms) {
