@@ -237,10 +237,12 @@ bool Matching(const Bytes& pattern, std::vector<std::string>& paths) {
   return true;
 }
 
+FileId IdOf(const struct stat& st) { return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)}; }
+
 std::optional<FileId> IdOf(const std::string& path, bool followLinks) {
   struct stat st;
   if ((followLinks ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) return std::nullopt;
-  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+  return IdOf(st);
 }
 
 const std::string& InterpreterPath() {
@@ -578,14 +580,14 @@ std::optional<FileId> NamedFileId(const Bytes& name) {
   if (native.error != platform::PathError::None || stat(native.path.c_str(), &st) != 0 ||
       S_ISDIR(st.st_mode))
     return std::nullopt;
-  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+  return IdOf(st);
 }
 
 std::optional<FileId> NumberedFileId(long number) {
   auto it = files.find(number);
   struct stat st;
   if (it == files.end() || fstat(it->second.fd, &st) != 0) return std::nullopt;
-  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+  return IdOf(st);
 }
 
 bool NameTaken(const Bytes& name) {
@@ -597,7 +599,7 @@ void DeleteIfSame(const Bytes& name, FileId id) {
   platform::NativePath native = platform::ToNative(name);
   struct stat st;
   if (native.error == platform::PathError::None && lstat(native.path.c_str(), &st) == 0 &&
-      S_ISREG(st.st_mode) && FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)} == id)
+      S_ISREG(st.st_mode) && IdOf(st) == id)
     unlink(native.path.c_str());
 }
 
