@@ -88,16 +88,22 @@ long OpenError(int err, const std::string& path) {
   }
 }
 
-// A file (not a folder) opened for reading only; -1 with the reason in err.
+// A regular file opened for reading only; -1 with the reason in err. The
+// open never waits (a FIFO with no writer would hold it for ever), and
+// anything but a regular file counts as missing: a FIFO or a device has
+// no end to read up to.
 int OpenForReading(const std::string& path, int& err) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   err = errno;
+  if (fd < 0) return -1;
   struct stat st;
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  bool known = fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    err = known && S_ISDIR(st.st_mode) ? EISDIR : ENOENT;
     close(fd);
-    fd = -1;
-    err = EISDIR;
+    return -1;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 
