@@ -31,90 +31,71 @@ bool InListArea(const Globals& g) {
 
 }  // namespace
 
-// FlushKeys
 Entry RunFlushKeys(Entry at) {
+  OnlyEntry(__func__, at, 205);
   auto& g = G();
-  switch (at) {
-    case 205:
-      Step(206, [] {
-        while (!ts::ReadKey().empty()) {
-        }
-      });
-      Step(208, [&] {
-        g.lastKey.clear();
-        g.rememberedSeconds = 0;
-      });
-      return ReturnFromLocal(210, 261);
-    default:
-      UnheldEntry("RunFlushKeys", at);
-  }
+  Step(206, [] {
+    while (!ts::ReadKey().empty()) {
+    }
+  });
+  Step(208, [&] {
+    g.lastKey.clear();
+    g.rememberedSeconds = 0;
+  });
+  return ReturnFromLocal(210, 261);
 }
 
-// ReadMouse
 Entry RunReadMouse(Entry at) {
+  OnlyEntry(__func__, at, 212);
   auto& g = G();
-  switch (at) {
-    case 212:
-      Step(214, [&] {
-        g.pointerColumn = int16_t(ts::RoundHalfEven(ts::MouseColumn()));
-        g.pointerRow = int16_t(ts::RoundHalfEven(ts::MouseRow()));
-        g.leftButton = float(ts::MouseButton(1));
-      });
-      Step(215, [&] { g.wheelStep = float(ts::MouseWheel()); });
-      return ReturnFromLocal(216, 271);
-    default:
-      UnheldEntry("RunReadMouse", at);
-  }
+  Step(214, [&] {
+    g.pointerColumn = int16_t(ts::RoundHalfEven(ts::MouseColumn()));
+    g.pointerRow = int16_t(ts::RoundHalfEven(ts::MouseRow()));
+    g.leftButton = float(ts::MouseButton(1));
+  });
+  Step(215, [&] { g.wheelStep = float(ts::MouseWheel()); });
+  return ReturnFromLocal(216, 271);
 }
 
-// PollKeyAndClock
 Entry RunPollKeyAndClock(Entry at) {
+  OnlyEntry(__func__, at, 218);
   auto& g = G();
-  switch (at) {
-    case 218:
-      Step(219, [&] { g.lastKey = ts::ReadKey(); });
-      Step(220, [&] { g.seconds = SecondsOf(ts::TimeOfDay()); });
-      if (Decide(222, [&] { return g.seconds != g.rememberedSeconds; })) {
-        Step(223, [&] { g.rememberedSeconds = SecondsOf(ts::TimeOfDay()); });
-        Step(224, [] { ts::Locate(1, 71, 0); });
-        Step(224, [] { ts::SetColor(7, 0); });
-        Step(224, [] { ts::PrintText(ts::TimeOfDay(), false); });
-      }
-      return ReturnFromLocal(227, 266);
-    default:
-      UnheldEntry("RunPollKeyAndClock", at);
+  Step(219, [&] { g.lastKey = ts::ReadKey(); });
+  Step(220, [&] { g.seconds = SecondsOf(ts::TimeOfDay()); });
+  if (Decide(222, [&] { return g.seconds != g.rememberedSeconds; })) {
+    Step(223, [&] { g.rememberedSeconds = SecondsOf(ts::TimeOfDay()); });
+    Step(224, [] { ts::Locate(1, 71, 0); });
+    Step(224, [] { ts::SetColor(7, 0); });
+    Step(224, [] { ts::PrintText(ts::TimeOfDay(), false); });
   }
+  return ReturnFromLocal(227, 266);
 }
 
 // ChooseDrive: the banner, the frames, the heading and every entry plain.
 Entry RunMenuDrawing(Entry at) {
+  OnlyEntry(__func__, at, 229);
   auto& g = G();
-  switch (at) {
-    case 229:
-      Step(232, [] { DrawBanner(); });
-      Step(234, [] { ShowStatusLine(" Kies drive/stick letter [ESC]terug."); });
-      Step(235, [&] {
-        if (g.driveCount > 13) g.driveCount = 13;
-      });
-      Step(236, [] { ts::SetColor(1, 1); });
-      Step(237, [&] { DrawFrame(4, 19, int16_t(g.driveCount + 11), 62); });
-      Step(238, [] { ts::SetColor(4, 0); });
-      Step(241, [&] { DrawFrame(5, 21, int16_t(g.driveCount + 10), 60); });
-      Step(245, [] { ts::SetColor(14, 4); });
-      Step(246, [] { PrintCentered(5, " Beschikbare drive's "); });
-      Step(250, [] { ts::SetColor(7, 0); });
-      Step(251, [&] { g.entryIndex = 1; });
-      while (Decide(251, [&] { return g.entryIndex <= g.driveCount; })) {
-        Step(252, [&] { PrintCentered(g.entryIndex + 7, EntryText(g.entryIndex)); });
-        g.entryIndex = int16_t(g.entryIndex + 1);
-      }
-      return 254;
-    default:
-      UnheldEntry("RunMenuDrawing", at);
+  Step(232, [] { DrawBanner(); });
+  Step(234, [] { ShowStatusLine(" Kies drive/stick letter [ESC]terug."); });
+  Step(235, [&] {
+    if (g.driveCount > 13) g.driveCount = 13;
+  });
+  Step(236, [] { ts::SetColor(1, 1); });
+  Step(237, [&] { DrawFrame(4, 19, int16_t(g.driveCount + 11), 62); });
+  Step(238, [] { ts::SetColor(4, 0); });
+  Step(241, [&] { DrawFrame(5, 21, int16_t(g.driveCount + 10), 60); });
+  Step(245, [] { ts::SetColor(14, 4); });
+  Step(246, [] { PrintCentered(5, " Beschikbare drive's "); });
+  Step(250, [] { ts::SetColor(7, 0); });
+  Step(251, [&] { g.entryIndex = 1; });
+  while (Decide(251, [&] { return g.entryIndex <= g.driveCount; })) {
+    Step(252, [&] { PrintCentered(g.entryIndex + 7, EntryText(g.entryIndex)); });
+    g.entryIndex = int16_t(g.entryIndex + 1);
   }
+  return 254;
 }
 
-// One entry highlighted, then the keys waiting dropped.
+// One entry highlighted; FlushKeys then drops the keys waiting.
 Entry RunMenuHighlight(Entry at) {
   auto& g = G();
   switch (at) {
@@ -129,7 +110,7 @@ Entry RunMenuHighlight(Entry at) {
       Step(257, [&] { PrintCentered(g.entryIndex + 7, EntryText(g.entryIndex)); });
       return CallLocal(260, 5, 205);
     default:
-      UnheldEntry("RunMenuHighlight", at);
+      UnheldEntry(__func__, at);
   }
 }
 
@@ -183,7 +164,7 @@ Entry RunMenuWait(Entry at) {
       }
       return 266;
     default:
-      UnheldEntry("RunMenuWait", at);
+      UnheldEntry(__func__, at);
   }
 }
 
@@ -209,7 +190,7 @@ Entry RunMenuDecision(Entry at) {
       g.entryIndex = int16_t(g.entryIndex + 1);
       return g.entryIndex > g.entryEnd ? 254 : 256;
     default:
-      UnheldEntry("RunMenuDecision", at);
+      UnheldEntry(__func__, at);
   }
 }
 

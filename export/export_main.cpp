@@ -58,7 +58,7 @@ Entry RunStartUp(Entry at) {
       Step(37, [] { ts::ScreenShow(); });
       return 44;
     default:
-      UnheldEntry("RunStartUp", at);
+      UnheldEntry(__func__, at);
   }
 }
 
@@ -84,7 +84,7 @@ Entry RunEndSequence(Entry at) {
       Step(346, [] { ts::EndProgram(); });  // ends the tool
       return 346;
     default:
-      UnheldEntry("RunEndSequence", at);
+      UnheldEntry(__func__, at);
   }
 }
 

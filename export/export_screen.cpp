@@ -119,7 +119,7 @@ Entry RunExportScreen(Entry at) {
       Step(313, [] { SettleMouse(); });
       return 34;
     default:
-      UnheldEntry("RunExportScreen", at);
+      UnheldEntry(__func__, at);
   }
 }
 

@@ -43,6 +43,10 @@ Entry RunFrom(Entry at);
 // An entry that its stretch, or every stretch, does not hold: a slip in the
 // code, not in the run. Says so on standard error and aborts.
 [[noreturn]] void UnheldEntry(const char* stretch, Entry at);
+// For a stretch with a single entry.
+inline void OnlyEntry(const char* stretch, Entry at, Entry entry) {
+  if (at != entry) UnheldEntry(stretch, at);
+}
 
 Entry RunStartUp(Entry at);        // 18 to 37, restart at 34
 Entry RunHandOver(Entry at);       // 44 to 71, RestoreStartDirectory 303 to 305

@@ -61,7 +61,7 @@ Entry RunHandOver(Entry at) {
       // An empty stack (error 3, then the box's Yes) takes up the hand-over.
       return ReturnFromLocal(305, 44);
     default:
-      UnheldEntry("RunHandOver", at);
+      UnheldEntry(__func__, at);
   }
 }
 

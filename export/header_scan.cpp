@@ -102,7 +102,7 @@ Entry RunHeaderAndScan(Entry at) {
       Step(202, [&] { WaitKey(g.handlerKey); });
       return 328;
     default:
-      UnheldEntry("RunHeaderAndScan", at);
+      UnheldEntry(__func__, at);
   }
 }
 
