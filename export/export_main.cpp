@@ -17,47 +17,6 @@ namespace logship {
 using ts::Decide;
 using ts::Step;
 
-namespace {
-
-// Where each return point leads.
-Entry Continuation(int returnPoint) {
-  switch (returnPoint) {
-    case 1: return 91;
-    case 2: return 120;
-    case 3: return 73;
-    case 4: return 325;
-    case 5: return 261;
-    case 6: return 266;
-    case 7: return 271;
-    case 8: return 328;
-    case 9: return 311;
-    default: return 0;
-  }
-}
-
-}  // namespace
-
-Entry RunFrom(Entry at) {
-  if (at <= 37) return RunStartUp(at);
-  if (at <= 71 || (at >= 303 && at <= 305)) return RunHandOver(at);
-  if ((at >= 73 && at <= 90) || (at >= 167 && at <= 202)) return RunHeaderAndScan(at);
-  if (at >= 205 && at <= 298) return RunDriveMenu(at);
-  if ((at >= 91 && at <= 164) || (at >= 307 && at <= 313)) return RunExportScreen(at);
-  return RunEndSequence(at);
-}
-
-Entry CallLocal(uint32_t step, int returnPoint, Entry routine) {
-  Step(step, [&] { ts::PushReturnPoint(returnPoint); });
-  return routine;
-}
-
-Entry ReturnFromLocal(uint32_t step, Entry fallThrough) {
-  int top = 0;
-  Step(step, [&] { top = ts::PopReturnPoint(); });
-  Entry next = Continuation(top);
-  return next != 0 ? next : fallThrough;
-}
-
 Bytes DriveSlot(long index) {
   if (index < 0 || index > 40) {
     ts::RaiseError(9);
@@ -72,7 +31,7 @@ float SecondsOf(const Bytes& timeOfDay) {
 }
 
 void ExportMain() {
-  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  SetHandlerPlan();
   ts::SetGlobalsReset(&ResetGlobals);
   Entry at = 18;
   for (;;) {
@@ -98,8 +57,9 @@ Entry RunStartUp(Entry at) {
       Step(35, [] { ts::ResetState(); });
       Step(37, [] { ts::ScreenShow(); });
       return 44;
+    default:
+      UnheldEntry(__func__, at);
   }
-  return 44;
 }
 
 Entry RunEndSequence(Entry at) {
@@ -121,9 +81,11 @@ Entry RunEndSequence(Entry at) {
       [[fallthrough]];
     case 345:
     case 346:
-      Step(346, [] { ts::EndProgram(); });
+      Step(346, [] { ts::EndProgram(); });  // ends the tool
+      return 346;
+    default:
+      UnheldEntry(__func__, at);
   }
-  return 346;
 }
 
 }  // namespace logship

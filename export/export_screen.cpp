@@ -118,8 +118,9 @@ Entry RunExportScreen(Entry at) {
       Step(312, [&] { WaitKey(g.handlerKey); });
       Step(313, [] { SettleMouse(); });
       return 34;
+    default:
+      UnheldEntry(__func__, at);
   }
-  return 34;
 }
 
 }  // namespace logship

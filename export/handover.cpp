@@ -35,7 +35,7 @@ Entry RunHandOver(Entry at) {
           });
         }
         Step(53, [] { ts::ResumeAt(54); });
-        return g.passStage == 1 ? 73 : g.passStage == 2 ? 75 : 170;
+        return g.passStage == 1 ? kHeader : g.passStage == 2 ? kTitleRow : kProbeLoop;
       }
       Step(53, [&] {
         if (g.handOverFlag == 0) ts::ResumeAt(54);
@@ -58,9 +58,11 @@ Entry RunHandOver(Entry at) {
       // it; when the start directory cannot be made current (a path cut at a
       // comma, a folder gone) the tool stays where it is and goes on.
       Step(304, [&] { ts::TryChangeDirectory(g.startDirectory); });
-      return ReturnFromLocal(305, 0);
+      // An empty stack (error 3, then the box's Yes) takes up the hand-over.
+      return ReturnFromLocal(305, 44);
+    default:
+      UnheldEntry(__func__, at);
   }
-  return 73;
 }
 
 Bytes TemporaryName(const Bytes& usual, const Bytes& dataFile) {

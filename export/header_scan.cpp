@@ -101,8 +101,9 @@ Entry RunHeaderAndScan(Entry at) {
       Step(201, [&] { ShowStatusLine("Foutmelding. " + std::to_string(g.scanErrorNumber)); });
       Step(202, [&] { WaitKey(g.handlerKey); });
       return 328;
+    default:
+      UnheldEntry(__func__, at);
   }
-  return 328;
 }
 
 }  // namespace logship

@@ -55,7 +55,7 @@ int main() {
   ts::ResetLayer();
   StopAtFirstWait clock;
   ts::InstallClock(&clock);
-  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  logship::SetHandlerPlan();
 
   std::vector<double> ms;
   for (int run = 0; run < 9; ++run) {

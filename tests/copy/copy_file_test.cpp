@@ -18,6 +18,7 @@
 #include <string>
 
 #include "export/copy_file.h"
+#include "export/flow.h"
 #include "export/globals.h"
 #include "support/child_process.h"
 #include "support/scripted.h"
@@ -67,7 +68,7 @@ class CopyTest : public tst::LayerTest {
 
   // Runs the copy with ExportHandler armed; the error that entered it, or 0.
   uint32_t CopyUnderHandler(const std::string& source, const std::string& destination) {
-    ts::SetHandlerFirstSteps(51, kExportHandlerStep, 194, 342);
+    logship::SetHandlerPlan();
     ts::ArmHandler(2);
     try {
       CopyFile(source, destination);

@@ -2,6 +2,7 @@
 #include <fstream>
 #include <thread>
 
+#include "export/flow.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
 #include "textscreen/keyboard.h"
@@ -67,7 +68,7 @@ TEST_F(ErrorModelTest, ResumeWithoutRunningHandlerRaises20AtItsOwnStep) {
 }
 
 TEST_F(ErrorModelTest, ResumeWithoutRunningHandlerEntersTheArmedOne) {
-  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  logship::SetHandlerPlan();
   ts::ArmHandler(4);
   try {
     Step(344, [] { ts::ResumeAt(345); });
@@ -85,7 +86,7 @@ TEST_F(ErrorModelTest, ResumeWithoutRunningHandlerEntersTheArmedOne) {
 }
 
 TEST_F(ErrorModelTest, ErrorWhileHandlerRunsGoesToTheBox) {
-  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  logship::SetHandlerPlan();
   ts::ArmHandler(2);
   EXPECT_THROW(Step(545, [] { ts::RaiseError(75); }), ts::HandlerEntry);
   Step(311, [] { ts::RaiseError(5); });
@@ -96,7 +97,7 @@ TEST_F(ErrorModelTest, ErrorWhileHandlerRunsGoesToTheBox) {
 // A routine three calls deep fails: the innermost step is the failing
 // step, and nothing of the abandoned routines runs again.
 TEST_F(ErrorModelTest, DeliveryAbandonsNestedRoutinesForGood) {
-  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  logship::SetHandlerPlan();
   std::vector<int> trace;
   auto inner = [&] {
     Step(545, [] { ts::RaiseError(75); });
@@ -156,7 +157,7 @@ static long ResidentKb() {
 // A handler whose own step fails for ever: every delivery goes back to
 // the dispatcher, so neither the C++ stack nor memory grows.
 TEST_F(ErrorModelTest, AHandlerThatFailsForEverRunsInConstantMemory) {
-  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  logship::SetHandlerPlan();
   ts::ArmHandler(2);
   long before = 0;
   uint32_t at = 0;
@@ -186,7 +187,7 @@ TEST_F(ErrorModelTest, ReturnPointsPopInOrderAndAnEmptyStackRaises3) {
 TEST_F(ErrorModelTest, ResetStateClearsHandlersStackAndGlobalsButNotThePendingError) {
   int globals = 7;
   ts::SetGlobalsReset([&] { globals = 0; });
-  ts::SetHandlerFirstSteps(51, 307, 194, 342);
+  logship::SetHandlerPlan();
   ts::ArmHandler(3);
   ts::PushReturnPoint(1);
   ts::Locate(5, 5);

@@ -44,7 +44,7 @@ class ScanMenuTest : public tst::LayerTest {
     fs::create_directories(tool);
     oldCwd = fs::current_path();
     fs::current_path(tool);
-    ts::SetHandlerFirstSteps(51, 307, 194, 342);
+    logship::SetHandlerPlan();
   }
 
   void TearDown() override {
