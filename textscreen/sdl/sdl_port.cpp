@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "textscreen/clock.h"
+#include "textscreen/codepage437.h"
 #include "textscreen/font.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/screen.h"
@@ -27,7 +28,7 @@ SdlWindowPort::~SdlWindowPort() {
 
 void SdlWindowPort::SetCaption(const Bytes& caption) {
   std::lock_guard<std::mutex> guard(captionLock_);
-  caption_ = platform::Cp437ToUtf8(caption);
+  caption_ = Cp437TextToUtf8(caption);
   Wake();
 }
 
