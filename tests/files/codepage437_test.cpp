@@ -37,13 +37,14 @@ TEST(NameCodePage, EveryCodeGoesThereAndBack) {
   for (const ts::Bytes& s : strings) EXPECT_EQ(ts::Utf8ToCp437(ts::Cp437ToUtf8(s)), s);
 }
 
+struct NameCase {
+  const char* what;
+  std::string native;
+  ts::Bytes tool;
+};
+
 TEST(NameCodePage, NamedCases) {
-  struct Case {
-    const char* what;
-    std::string native;
-    ts::Bytes tool;
-  };
-  const Case cases[] = {
+  const NameCase cases[] = {
       {"smiley", "\xe2\x98\xba.txt", "\x01.txt"},
       {"house", "\xe2\x8c\x82", "\x7f"},
       {"black down triangle", "\xe2\x96\xbc", "\x1f"},
@@ -51,7 +52,7 @@ TEST(NameCodePage, NamedCases) {
       {"no-break space", "a\xc2\xa0", "a\xff"},
       {"NUL", std::string("a\0b", 3), ts::Bytes("a\0b", 3)},
   };
-  for (const Case& c : cases) {
+  for (const NameCase& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(ts::Cp437ToUtf8(c.tool), c.native);
     EXPECT_EQ(ts::Utf8ToCp437(c.native), c.tool);
@@ -59,12 +60,7 @@ TEST(NameCodePage, NamedCases) {
 }
 
 TEST(NameCodePage, WhatHasNoByteReadsAsQuestionMarks) {
-  struct Case {
-    const char* what;
-    std::string native;
-    ts::Bytes tool;
-  };
-  const Case cases[] = {
+  const NameCase cases[] = {
       {"euro sign", "\xe2\x82\xac", "?"},
       {"a character beyond 16 bits", "\xf0\x9f\x98\x80", "?"},
       {"controls, which are glyphs in a name", "a\x01\t\x7f" "b", "a???b"},
@@ -75,7 +71,7 @@ TEST(NameCodePage, WhatHasNoByteReadsAsQuestionMarks) {
       {"a surrogate", "\xed\xa0\x80", "???"},
       {"beyond U+10FFFF", "\xf4\x90\x80\x80", "????"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ts::Utf8ToCp437(c.native), c.tool) << c.what;
+  for (const NameCase& c : cases) EXPECT_EQ(ts::Utf8ToCp437(c.native), c.tool) << c.what;
 }
 
 TEST(TextCodePage, ControlsStayControls) {
