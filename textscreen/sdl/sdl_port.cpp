@@ -7,7 +7,6 @@
 #include "textscreen/clock.h"
 #include "textscreen/codepage437.h"
 #include "textscreen/font.h"
-#include "textscreen/platform/paths.h"
 #include "textscreen/screen.h"
 
 namespace ts::sdl {
