@@ -1,6 +1,7 @@
 #include "codepage437.h"
 
 #include <array>
+#include <string>
 
 namespace ts {
 namespace {
@@ -38,21 +39,99 @@ constexpr std::array<uint16_t, 256> kGlyphs = [] {
   return t;
 }();
 
+// A byte of a name: what the screen shows, but 0 stays NUL and 255, a
+// second space on the screen, is the no-break space.
+uint32_t NameUnicode(uint8_t code) {
+  if (code == 0) return 0;
+  if (code == 255) return 0x00A0;
+  return kGlyphs[code];
+}
+
+// The byte whose NameUnicode is `unicode`, or -1.
+int NameCode(uint32_t unicode) {
+  if (unicode == 0) return 0;
+  if (unicode == 0x00A0) return 255;
+  if (unicode < 32 || unicode == 127) return -1;
+  return UnicodeToCp437(unicode);
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+// The length of the well-formed UTF-8 sequence at s[i], its code point in
+// `cp`; 0 when none starts there.
+size_t DecodeUtf8(const std::string& s, size_t i, uint32_t& cp) {
+  const unsigned char c = s[i];
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  const size_t extra = c >= 0xF8 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+  if (extra == 0 || s.size() - i <= extra) return 0;
+  cp = c & (0x3F >> extra);
+  for (size_t k = 1; k <= extra; ++k) {
+    const unsigned char next = s[i + k];
+    if ((next & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  constexpr uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};  // shorter forms are overlong
+  if (cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return 0;
+  return extra + 1;
+}
+
 }  // namespace
 
 uint32_t Cp437ToUnicode(uint8_t code) { return kGlyphs[code]; }
 
-uint32_t Cp437NameToUnicode(uint8_t code) {
-  if (code < 32 || code == 127) return code;
-  if (code == 255) return 0x00A0;  // a name keeps its no-break space
-  return kGlyphs[code];
-}
+uint32_t Cp437TextToUnicode(uint8_t code) { return code < 128 ? code : NameUnicode(code); }
 
 int UnicodeToCp437(uint32_t unicode) {
   if (unicode < 128) return int(unicode);
   for (int c = 1; c < 255; ++c)
     if (kGlyphs[c] == unicode) return c;
   return -1;
+}
+
+std::string Cp437TextToUtf8(const Bytes& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (unsigned char c : s) AppendUtf8(out, Cp437TextToUnicode(c));
+  return out;
+}
+
+std::string Cp437ToUtf8(const Bytes& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (unsigned char c : s) AppendUtf8(out, NameUnicode(c));
+  return out;
+}
+
+Bytes Utf8ToCp437(const std::string& s) {
+  Bytes out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp = 0;
+    const size_t length = DecodeUtf8(s, i, cp);
+    const int code = length > 0 ? NameCode(cp) : -1;
+    out += code >= 0 ? char(code) : '?';
+    i += length > 0 ? length : 1;
+  }
+  return out;
 }
 
 }  // namespace ts

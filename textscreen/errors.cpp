@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
-#include <vector>
 
 #include "platform/message_box.h"
 #include "reset.h"
@@ -24,11 +23,6 @@ ErrorState state;
 std::atomic<bool> pauseRequest{false}, closeRequest{false}, endRequest{false};
 BoxTextFormat boxFormat;
 std::function<void()> fatalExit;
-
-std::vector<void (*)()>& Rooms() {
-  static std::vector<void (*)()> rooms;
-  return rooms;
-}
 
 bool IsFatal(long n) { return n == 256 || n == 257 || (n >= 502 && n <= 518); }
 
@@ -68,12 +62,6 @@ void ResetErrors() {
 RoomReset registration(&ResetErrors);
 
 }  // namespace
-
-RoomReset::RoomReset(void (*reset)()) { Rooms().push_back(reset); }
-
-void ResetLayer() {
-  for (auto reset : Rooms()) reset();
-}
 
 void RaiseError(long n) {
   if (n < 1) n = 5;

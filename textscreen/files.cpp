@@ -20,6 +20,7 @@
 #include <map>
 #include <vector>
 
+#include "codepage437.h"
 #include "errors.h"
 #include "platform/paths.h"
 #include "reset.h"
@@ -234,7 +235,7 @@ bool Matching(const Bytes& pattern, std::vector<std::string>& paths) {
   std::vector<std::string> names;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
-    if (name != "." && name != ".." && PatternMatches(namePattern, platform::Utf8ToCp437(name)))
+    if (name != "." && name != ".." && PatternMatches(namePattern, Utf8ToCp437(name)))
       names.push_back(name);
   }
   closedir(dir);

@@ -251,6 +251,4 @@ int TrapCloseRequests() {
 void ReleaseCloseTrap() { closeTrapped = false; }
 bool CloseTrapped() { return closeTrapped; }
 
-void ResetKeyboard() { ResetKeys(); }
-
 }  // namespace ts

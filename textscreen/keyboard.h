@@ -65,6 +65,4 @@ int TrapCloseRequests();
 void ReleaseCloseTrap();
 bool CloseTrapped();
 
-void ResetKeyboard();
-
 }  // namespace ts

@@ -87,6 +87,4 @@ void ShowMousePointer() {
   Window().ShowPointer();
 }
 
-void ResetWindowState() { ResetWindow(); }
-
 }  // namespace ts

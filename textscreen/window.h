@@ -61,6 +61,4 @@ void ScreenShow();
 void ScreenMove(double x, double y, long form);
 void ShowMousePointer();
 
-void ResetWindowState();
-
 }  // namespace ts

@@ -1,6 +1,7 @@
 // The drive table, tool-form paths to native ones, and back.
 #include "files/fixture.h"
 #include "support/child_process.h"
+#include "textscreen/codepage437.h"
 
 namespace {
 
@@ -170,10 +171,10 @@ TEST(CodePageNames, RoundTrip) {
   // e acute, u umlaut, the block, the sigma and the no-break space of code
   // page 437 (which a typed name can hold).
   ts::Bytes name = "caf\x82-\x81-\xdb-\xe4-\xff.txt";
-  std::string utf8 = ts::platform::Cp437ToUtf8(name);
+  std::string utf8 = ts::Cp437ToUtf8(name);
   EXPECT_EQ(utf8, "caf\xc3\xa9-\xc3\xbc-\xe2\x96\x88-\xce\xa3-\xc2\xa0.txt");
-  EXPECT_EQ(ts::platform::Utf8ToCp437(utf8), name);
-  EXPECT_EQ(ts::platform::Utf8ToCp437("\xe2\x82\xac\xff"), "??") << "no such character; no UTF-8";
+  EXPECT_EQ(ts::Utf8ToCp437(utf8), name);
+  EXPECT_EQ(ts::Utf8ToCp437("\xe2\x82\xac\xff"), "??") << "no such character; no UTF-8";
 }
 
 TEST(ExecutableFolder, HoldsThisTest) {

@@ -236,9 +236,9 @@ TEST(CodePage437, TableReadsBothWays) {
                                                 {31, 0x25BC},  {127, 0x2302}, {179, 0x2502},
                                                 {219, 0x2588}, {250, 0x00B7}};
   for (auto [code, unicode] : shown) EXPECT_EQ(ts::Cp437ToUnicode(code), unicode) << int(code);
-  EXPECT_EQ(ts::Cp437NameToUnicode(1), 1u);
-  EXPECT_EQ(ts::Cp437NameToUnicode(127), 127u);
-  EXPECT_EQ(ts::Cp437NameToUnicode(130), 0x00E9u);
+  EXPECT_EQ(ts::Cp437TextToUnicode(1), 1u);
+  EXPECT_EQ(ts::Cp437TextToUnicode(127), 127u);
+  EXPECT_EQ(ts::Cp437TextToUnicode(130), 0x00E9u);
   // Every visible code has a character of its own.
   for (int c = 1; c < 255; ++c) EXPECT_EQ(ts::UnicodeToCp437(ts::Cp437ToUnicode(uint8_t(c))), c);
   EXPECT_EQ(ts::UnicodeToCp437(0x4E00), -1);

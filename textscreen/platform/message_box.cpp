@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "../codepage437.h"
 #include "paths.h"
 #include "program_start.h"
 #include "write_all.h"
@@ -107,8 +108,8 @@ void SetBoxAnswerer(BoxAnswerer a) { answerer = std::move(a); }
 BoxAnswer ShowMessageBox(const std::string& caption, const std::string& text, BoxKind kind) {
   if (answerer) return answerer(caption, text, kind);
 
-  std::string title = Cp437ToUtf8(caption);
-  std::string body = Cp437ToUtf8(text);
+  std::string title = Cp437TextToUtf8(caption);
+  std::string body = Cp437TextToUtf8(text);
   LogBox(title, body);
   if (auto a = AnswerFromEnvironment(kind)) return *a;
 

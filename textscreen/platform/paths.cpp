@@ -187,24 +187,6 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder, const std
   return found;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xF0 | (cp >> 18));
-    out += char(0x80 | ((cp >> 12) & 0x3F));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::vector<std::string> RemovableMountPoints(const std::string& mountsText) {
@@ -394,51 +376,6 @@ Bytes ToolForm(const std::string& native) {
 }
 
 Bytes CurrentDirectoryToolForm() { return ToolForm(CurrentNative()); }
-
-std::string Cp437ToUtf8(const Bytes& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (unsigned char c : s) {
-    if (c < 128)
-      out += char(c);
-    else
-      AppendUtf8(out, Cp437NameToUnicode(c));
-  }
-  return out;
-}
-
-Bytes Utf8ToCp437(const std::string& s) {
-  Bytes out;
-  out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      out += char(c);
-      ++i;
-      continue;
-    }
-    int extra = c >= 0xF8 ? -1 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    uint32_t cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : c & 0x1F;
-    bool valid = extra > 0 && i + extra < s.size();
-    for (int k = 1; valid && k <= extra; ++k) {
-      unsigned char next = s[i + k];
-      if ((next & 0xC0) != 0x80)
-        valid = false;
-      else
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    if (!valid) {
-      out += '?';  // a native name that is not UTF-8: one mark per byte
-      ++i;
-      continue;
-    }
-    int code = cp == 0x00A0 ? 255 : UnicodeToCp437(cp);
-    out += code >= 0 ? char(code) : '?';
-    i += extra + 1;
-  }
-  return out;
-}
 
 std::string ExecutableFolder() {
   std::string buffer(4096, '\0');

@@ -60,9 +60,6 @@ Bytes ToolForm(const std::string& native);
 // The current directory in the tool's form ("C:\home\op\logship").
 Bytes CurrentDirectoryToolForm();
 
-std::string Cp437ToUtf8(const Bytes& s);
-Bytes Utf8ToCp437(const std::string& s);
-
 // The folder that holds the running executable (native).
 std::string ExecutableFolder();
 

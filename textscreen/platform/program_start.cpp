@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "../codepage437.h"
 #include "../errors.h"
 #include "paths.h"
 
@@ -124,7 +125,7 @@ bool SpawnCommandLine(const Bytes& commandLine) {
   if (access(program.path.c_str(), X_OK) != 0) return false;
 
   std::vector<std::string> argv{program.path};
-  for (size_t k = 1; k < words.size(); ++k) argv.push_back(Cp437ToUtf8(words[k]));
+  for (size_t k = 1; k < words.size(); ++k) argv.push_back(Cp437TextToUtf8(words[k]));
 
   // glibc reports a failed exec (ENOEXEC, a missing interpreter) here.
   pid_t pid = SpawnNative(program.path, argv);

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include "textscreen/clock.h"
+#include "textscreen/codepage437.h"
 #include "textscreen/font.h"
-#include "textscreen/platform/paths.h"
 #include "textscreen/screen.h"
 
 namespace ts::sdl {
@@ -27,7 +27,7 @@ SdlWindowPort::~SdlWindowPort() {
 
 void SdlWindowPort::SetCaption(const Bytes& caption) {
   std::lock_guard<std::mutex> guard(captionLock_);
-  caption_ = platform::Cp437ToUtf8(caption);
+  caption_ = Cp437TextToUtf8(caption);
   Wake();
 }
 

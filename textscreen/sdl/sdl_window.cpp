@@ -185,7 +185,7 @@ int WindowThread::Abandon() {
 void WindowThread::Finish() {
   SetEndRequest();
   program_.join();
-  CloseAllFiles();
+  ResetFiles();  // closes all files, also after an error that ended the program
   InstallWindow(nullptr);
   SDL_Quit();
 }

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "interpreter.h"
+#include "textscreen/codepage437.h"
 #include "textscreen/platform/paths.h"
 
 namespace ts::cmd {
@@ -133,7 +134,7 @@ int DirectoryCommand(const std::vector<Bytes>& args, Output& o) {
                            : folder.substr(root->size());
     if (rest.empty()) rest = "/";
     std::replace(rest.begin(), rest.end(), '/', '\\');
-    form = Bytes(1, letter) + ":" + platform::Utf8ToCp437(rest);
+    form = Bytes(1, letter) + ":" + Utf8ToCp437(rest);
   } else {
     form = platform::ToolForm(folder);
     if (form.size() >= 2 && form[1] == ':') {
@@ -163,7 +164,7 @@ int DirectoryCommand(const std::vector<Bytes>& args, Output& o) {
     if (fstatat(dirfd(dir), d->d_name, &es, 0) != 0 &&
         fstatat(dirfd(dir), d->d_name, &es, AT_SYMLINK_NOFOLLOW) != 0)
       continue;
-    found.push_back({platform::Utf8ToCp437(name), S_ISDIR(es.st_mode),
+    found.push_back({Utf8ToCp437(name), S_ISDIR(es.st_mode),
                      S_ISDIR(es.st_mode) ? 0ULL : (unsigned long long)es.st_size, es.st_mtime});
   }
   closedir(dir);
