@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/message_box.h"
@@ -24,6 +25,7 @@ ErrorState state;
 std::atomic<bool> pauseRequest{false}, closeRequest{false}, endRequest{false};
 BoxTextFormat boxFormat;
 std::function<void()> fatalExit;
+std::function<void(uint32_t)> stepHook;
 
 std::vector<void (*)()>& Rooms() {
   static std::vector<void (*)()> rooms;
@@ -63,6 +65,7 @@ void ResetErrors() {
   closeRequest = false;
   endRequest = false;
   boxFormat = nullptr;
+  stepHook = nullptr;
 }
 
 RoomReset registration(&ResetErrors);
@@ -85,6 +88,7 @@ bool ErrorPending() { return state.pending != 0; }
 uint32_t PendingError() { return state.pending; }
 
 void EndStep(uint32_t number) {
+  if (stepHook) stepHook(number);
   if (endRequest) StopProgram();
   while (pauseRequest) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -167,6 +171,8 @@ bool EndRequested() { return endRequest; }
 bool CloseRequested() { return closeRequest; }
 
 void SetFatalExit(std::function<void()> exitNow) { fatalExit = std::move(exitNow); }
+
+void SetStepHook(std::function<void(uint32_t)> hook) { stepHook = std::move(hook); }
 
 void ResetErrorModel() { ResetErrors(); }
 
