@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "platform/message_box.h"

@@ -852,13 +852,6 @@ std::optional<FileId> NamedFileId(const Bytes& name) {
   return IdOf(st);
 }
 
-std::optional<FileId> NumberedFileId(long number) {
-  auto it = files.find(number);
-  struct stat st;
-  if (it == files.end() || fstat(it->second.fd, &st) != 0) return std::nullopt;
-  return IdOf(st);
-}
-
 bool NameTaken(const Bytes& name) {
   platform::NativePath native = platform::ToNative(name);
   return native.error == platform::PathError::None && IdOf(native.path, false).has_value();

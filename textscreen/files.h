@@ -37,8 +37,6 @@ struct FileId {
 // The file (not folder) the name reaches, links followed; nullopt when
 // there is none.
 std::optional<FileId> NamedFileId(const Bytes& name);
-// The file open under the number; nullopt when the number is not open.
-std::optional<FileId> NumberedFileId(long number);
 // Whether anything at all has the name: a file, a folder, a link (even
 // one that leads nowhere).
 bool NameTaken(const Bytes& name);
