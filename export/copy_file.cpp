@@ -1,6 +1,5 @@
 #include "copy_file.h"
 
-#include <exception>
 #include <optional>
 
 #include "globals.h"
@@ -11,7 +10,6 @@ namespace logship {
 namespace {
 
 using ts::Decide;
-using ts::FileMode;
 using ts::Step;
 
 constexpr long kDestination = 12, kSource = 11;
@@ -20,25 +18,16 @@ constexpr int64_t kRecordLength = 100;
 // positioned transfers; no contest log comes near it.
 constexpr int64_t kLargestSource = (int64_t(1) << 31) - 1;
 
-// A copy abandoned on its way (a medium that fills up or goes away; the
-// handler entry unwinds through here) takes away the file it created, so
-// that no half log waits under the typed name. A file that was there
-// before the copy is left as the copy left it.
-class PartialCopyGuard {
+// The copy's files are held from their first open to the end of the copy.
+// A copy abandoned on its way (the handler entry unwinds through here) takes
+// away its temporary file, so that nothing half is left on the medium and
+// a file that was there before stays as it was.
+class HeldCopyFiles {
  public:
-  explicit PartialCopyGuard(const Bytes& destination)
-      : destination_(destination), unwinding_(std::uncaught_exceptions()) {}
-  PartialCopyGuard(const PartialCopyGuard&) = delete;
-  PartialCopyGuard& operator=(const PartialCopyGuard&) = delete;
-  ~PartialCopyGuard() {
-    if (created_ && std::uncaught_exceptions() > unwinding_) ts::DeleteIfSame(destination_, *created_);
-  }
-  void Created(std::optional<ts::FileId> id) { created_ = id; }
-
- private:
-  const Bytes& destination_;
-  int unwinding_;
-  std::optional<ts::FileId> created_;
+  HeldCopyFiles() = default;
+  HeldCopyFiles(const HeldCopyFiles&) = delete;
+  HeldCopyFiles& operator=(const HeldCopyFiles&) = delete;
+  ~HeldCopyFiles() { ts::ForgetCopyFiles(); }
 };
 
 }  // namespace
@@ -47,21 +36,27 @@ void CopyFile(const Bytes& source, const Bytes& destination) {
   Globals& g = G();
 
   // An open for records would create a missing source empty and copy
-  // nothing, reporting a lost data file as a finished export.
+  // nothing, reporting a lost data file as a finished export; a FIFO or a
+  // device has no end to copy up to.
   Step(533, [&] {
-    if (ts::FileExists(source) != -1) ts::RaiseError(53);
+    if (ts::NamedFileLength(source) < 0) ts::RaiseError(53);
   });
   Step(534, [&] {
     if (ts::NamedFileLength(source) > kLargestSource) ts::RaiseError(6);
   });
 
-  PartialCopyGuard guard(destination);
+  HeldCopyFiles held;
+  // A destination that is the data file itself (its own name on a drive
+  // whose root is its folder, or a hard link to it) already holds the copy:
+  // the data file is only ever read.
+  bool alreadyThere = false;
   Step(535, [&] {
-    bool existed = ts::NameTaken(destination);
-    ts::OpenNumberedFile(destination, FileMode::Random, kDestination, 100);
-    if (!existed) guard.Created(ts::NumberedFileId(kDestination));
+    std::optional<ts::FileId> data = ts::NamedFileId(source);
+    alreadyThere = data && ts::NamedFileId(destination) == data;
+    if (!alreadyThere) ts::OpenCopyDestination(destination, kDestination, 100, data);
   });
-  Step(536, [&] { ts::OpenNumberedFile(source, FileMode::Random, kSource, 100); });
+  if (alreadyThere) return;
+  Step(536, [&] { ts::OpenCopySource(source, kSource, 100); });
   int64_t wholeRecords = 0, rest = 0;
   Step(538, [&] { wholeRecords = ts::FileLength(kSource) / kRecordLength; });
   Step(539, [&] { rest = ts::FileLength(kSource) % kRecordLength; });
@@ -79,8 +74,8 @@ void CopyFile(const Bytes& source, const Bytes& destination) {
   Step(547, [] { ts::CloseNumberedFile(kSource); });
   Step(547, [] { ts::CloseNumberedFile(kDestination); });
 
-  Step(548, [&] { ts::OpenNumberedFile(destination, FileMode::Random, kDestination, 1); });
-  Step(549, [&] { ts::OpenNumberedFile(source, FileMode::Random, kSource, 1); });
+  Step(548, [&] { ts::ReopenCopyFile(destination, kDestination, 1); });
+  Step(549, [&] { ts::ReopenCopyFile(source, kSource, 1); });
   Step(551, [&] { recordCounter = (recordCounter - 1) * kRecordLength + 1; });
   int64_t byteCounter = 0, lastByte = 0;
   Step(552, [&] {
@@ -95,9 +90,14 @@ void CopyFile(const Bytes& source, const Bytes& destination) {
   Step(557, [] { ts::CloseNumberedFile(kSource); });
   Step(557, [] { ts::CloseNumberedFile(kDestination); });
 
-  // The passes only overwrite; an older, longer file under the same name
-  // would keep its tail behind the copy.
-  Step(558, [&] { ts::ShortenFile(destination, wholeRecords * kRecordLength + rest); });
+  // A source that changed on its way gave a copy of neither its old nor
+  // its new content. The copy takes the destination's name only once it is
+  // on the medium; then its folder entry goes there too.
+  const int64_t length = wholeRecords * kRecordLength + rest;
+  Step(558, [&] { ts::CheckCopySource(kSource, length); });
+  Step(559, [] { ts::FlushCopy(kDestination); });
+  Step(560, [&] { ts::PlaceCopy(kDestination, length); });
+  Step(561, [] { ts::FlushCopyFolder(kDestination); });
 }
 
 }  // namespace logship

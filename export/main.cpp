@@ -1,5 +1,6 @@
 // logship: hands a contest data file over to an external drive or stick.
 #include "export_main.h"
+#include "textscreen/fatal_end.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
 #include "textscreen/sdl/sdl_window.h"
@@ -9,5 +10,7 @@ int main() {
   // A bad drive table is said once, at the start: the drive scan reads it
   // in child processes whose standard error goes nowhere.
   ts::platform::ReadDrives();
+  // Before the program thread starts: the drive scan runs while SDL starts.
+  ts::InstallFatalEnd();
   return ts::sdl::RunWindowed(logship::ExportMain);
 }

@@ -23,6 +23,7 @@ ErrorState state;
 std::atomic<bool> pauseRequest{false}, closeRequest{false}, endRequest{false};
 BoxTextFormat boxFormat;
 std::function<void()> fatalExit;
+std::function<void(uint32_t)> stepHook;
 
 bool IsFatal(long n) { return n == 256 || n == 257 || (n >= 502 && n <= 518); }
 
@@ -57,6 +58,7 @@ void ResetErrors() {
   closeRequest = false;
   endRequest = false;
   boxFormat = nullptr;
+  stepHook = nullptr;
 }
 
 RoomReset registration(&ResetErrors);
@@ -73,6 +75,7 @@ bool ErrorPending() { return state.pending != 0; }
 uint32_t PendingError() { return state.pending; }
 
 void EndStep(uint32_t number) {
+  if (stepHook) stepHook(number);
   if (endRequest) StopProgram();
   while (pauseRequest) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -155,6 +158,8 @@ bool EndRequested() { return endRequest; }
 bool CloseRequested() { return closeRequest; }
 
 void SetFatalExit(std::function<void()> exitNow) { fatalExit = std::move(exitNow); }
+
+void SetStepHook(std::function<void(uint32_t)> hook) { stepHook = std::move(hook); }
 
 void ResetErrorModel() { ResetErrors(); }
 

@@ -95,6 +95,10 @@ bool CloseRequested();
 // with exit code 0. Tests install one that throws ProgramStop.
 void SetFatalExit(std::function<void()> exitNow);
 
+// Runs at every step boundary, before anything else there, with the step's
+// number: tests change the world between two steps with it.
+void SetStepHook(std::function<void(uint32_t step)> hook);
+
 // Process-start state of the error model (tests and ResetLayer).
 void ResetErrorModel();
 

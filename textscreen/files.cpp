@@ -22,6 +22,7 @@
 
 #include "codepage437.h"
 #include "errors.h"
+#include "fatal_end.h"
 #include "platform/paths.h"
 #include "reset.h"
 #include "window.h"
@@ -252,6 +253,69 @@ std::optional<FileId> IdOf(const std::string& path, bool followLinks) {
   return IdOf(st);
 }
 
+// Output files of shell commands that the tool has not deleted yet: a
+// fatal end takes them away.
+struct ShellOutput {
+  int handle;
+  std::string path;
+  std::optional<FileId> id;  // once the command has ended
+};
+std::vector<ShellOutput> shellOutputs;
+
+// The file a command line sends its output to ("cd > hulp.hlp"); empty
+// when there is none.
+Bytes RedirectTarget(const Bytes& command) {
+  size_t at = command.rfind('>');
+  if (at == Bytes::npos) return Bytes();
+  size_t first = command.find_first_not_of(" \t", at + 1);
+  if (first == Bytes::npos) return Bytes();
+  return command.substr(first, command.find_last_not_of(" \t") + 1 - first);
+}
+
+// Notes the output file before the command makes it; one that was there
+// before is not the command's to take away, unless an earlier command
+// made it.
+void NoteShellOutput(const Bytes& command) {
+  Bytes target = RedirectTarget(command);
+  if (target.empty()) return;
+  platform::NativePath native = platform::ToNative(target);
+  if (native.error != platform::PathError::None) return;
+  std::optional<FileId> there = IdOf(native.path, false);
+  if (there) return;
+  int handle = RemoveAtFatalEnd(native.path);
+  if (handle >= 0) shellOutputs.push_back({handle, native.path, std::nullopt});
+}
+
+// After the command: what it made, or nothing left to take away.
+void SettleShellOutputs() {
+  for (auto it = shellOutputs.begin(); it != shellOutputs.end();) {
+    if (!it->id) it->id = IdOf(it->path, false);
+    if (it->id) {
+      ++it;
+    } else {
+      ForgetAtFatalEnd(it->handle);
+      it = shellOutputs.erase(it);
+    }
+  }
+}
+
+// The file went; its slot is free again.
+void ShellOutputDeleted(FileId id) {
+  for (auto it = shellOutputs.begin(); it != shellOutputs.end();) {
+    if (it->id == id) {
+      ForgetAtFatalEnd(it->handle);
+      it = shellOutputs.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void ForgetShellOutputs() {
+  for (const ShellOutput& o : shellOutputs) ForgetAtFatalEnd(o.handle);
+  shellOutputs.clear();
+}
+
 const std::string& InterpreterPath() {
   if (interpreterPath.empty()) interpreterPath = platform::ExecutableFolder() + "/logship-cmd";
   return interpreterPath;
@@ -298,13 +362,19 @@ double DecimalValue(const std::string& text) {
   return c ? strtod_l(text.c_str(), nullptr, c) : std::strtod(text.c_str(), nullptr);
 }
 
+// The checks every open of a number makes first; false when it may not go on.
+bool MayOpen(long number, long recordLength) {
+  if (ErrorPending()) return false;
+  if (number < 1) RaiseError(52);
+  else if (files.count(number)) RaiseError(55);
+  else if (recordLength == 0 || (recordLength < 0 && recordLength != -1)) RaiseError(5);
+  return !ErrorPending();
+}
+
 }  // namespace
 
 void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long recordLength) {
-  if (ErrorPending()) return;
-  if (number < 1) return RaiseError(52);
-  if (files.count(number)) return RaiseError(55);
-  if (recordLength == 0 || (recordLength < 0 && recordLength != -1)) return RaiseError(5);
+  if (!MayOpen(number, recordLength)) return;
 
   platform::NativePath native = platform::ToNative(name);
   if (native.error != platform::PathError::None) return RaiseError(68);
@@ -360,6 +430,197 @@ void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long record
     if (n == 1 && first == 26) f.atEnd = true;
   }
   files[number] = f;
+}
+
+// The copy's files, each held from its first open to the end of the copy.
+namespace {
+
+struct CopyFile {
+  int fd = -1;  // held: the numbered file is a duplicate of it
+  FileId id;
+  std::string path;  // native name the file was reached by
+  bool mayRead = false, mayWrite = false;
+  std::string placeAt;  // a temporary file: the destination's native name
+  int handle = -1;      // its note for the fatal end
+  bool placed = false;  // the temporary file has the destination's name
+};
+std::map<long, CopyFile> copyFiles;
+
+void NumberCopyFile(const Bytes& name, long number, long recordLength, const CopyFile& c) {
+  OpenFile f;
+  f.name = name;
+  std::replace(f.name.begin(), f.name.end(), '/', '\\');
+  f.mode = FileMode::Random;
+  f.recordLength = recordLength == -1 ? 128 : recordLength;
+  f.mayRead = c.mayRead;
+  f.mayWrite = c.mayWrite;
+  f.fd = fcntl(c.fd, F_DUPFD_CLOEXEC, 0);
+  if (f.fd < 0) return RaiseError(75);
+  files[number] = f;
+}
+
+// Takes the open file as the number's copy file; false (and the file
+// closed) when that fails.
+bool HoldCopyFile(int fd, const std::string& path, CopyFile& c) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    RaiseError(75);
+    return false;
+  }
+  c.fd = fd;
+  c.id = IdOf(st);
+  c.path = path;
+  return true;
+}
+
+// Whether the file at the path may not be opened for writing: it is not
+// the tool's to replace either.
+bool RefusesWriting(const std::string& path) {
+  int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return true;
+  close(fd);
+  return false;
+}
+
+// A fresh temporary file beside the destination; a leftover of an earlier
+// copy cut short is replaced, but never the file `keep`.
+int CreateTemporary(const std::string& path, std::optional<FileId> keep, int& err) {
+  for (int tries = 0; tries < 2; ++tries) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    err = errno;
+    if (fd >= 0 || err != EEXIST) return fd;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || (keep && IdOf(st) == *keep) ||
+        unlink(path.c_str()) != 0)
+      return -1;
+  }
+  return -1;
+}
+
+}  // namespace
+
+const char kCopyTemporaryName[] = "LOGSHIP.$$$";
+
+void OpenCopySource(const Bytes& name, long number, long recordLength) {
+  if (!MayOpen(number, recordLength)) return;
+  platform::NativePath native = platform::ToNative(name);
+  if (native.error != platform::PathError::None) return RaiseError(68);
+  int err = 0;
+  int fd = OpenForReading(native.path, err);
+  if (fd < 0) return RaiseError(OpenError(err, native.path));
+  CopyFile c;
+  c.mayRead = true;
+  if (!HoldCopyFile(fd, native.path, c)) return;
+  copyFiles[number] = c;
+  NumberCopyFile(name, number, recordLength, c);
+}
+
+void OpenCopyDestination(const Bytes& name, long number, long recordLength,
+                         std::optional<FileId> keep) {
+  if (!MayOpen(number, recordLength)) return;
+  platform::NativePath native = platform::ToNative(name);
+  if (native.error != platform::PathError::None) return RaiseError(68);
+
+  struct stat st;
+  bool there = lstat(native.path.c_str(), &st) == 0;
+  if (there && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return RaiseError(53);
+  int err = 0, fd = -1;
+  CopyFile c;
+  if (platform::WritablePlace(native) && !(there && RefusesWriting(native.path))) {
+    std::string temporary = ParentOf(native.path) + "/" + kCopyTemporaryName;
+    fd = CreateTemporary(temporary, keep, err);
+    if (fd >= 0) {
+      if (there) fchmod(fd, st.st_mode & 07777);
+      c.mayRead = c.mayWrite = true;
+      c.placeAt = native.path;
+      c.handle = RemoveAtFatalEnd(temporary);
+      if (!HoldCopyFile(fd, temporary, c)) return;
+    } else if (!there) {
+      return RaiseError(OpenError(err, native.path));
+    }
+  }
+  if (fd < 0) {
+    // A link, a folder off the drive, or a file that may not be replaced:
+    // it is read where it is, and its first write fails.
+    fd = OpenForReading(native.path, err);
+    if (fd < 0 && err == ENOENT) err = EACCES;  // it would have to be created there
+    if (fd < 0) return RaiseError(OpenError(err, native.path));
+    c.mayRead = true;
+    if (!HoldCopyFile(fd, native.path, c)) return;
+  }
+  copyFiles[number] = c;
+  NumberCopyFile(name, number, recordLength, c);
+}
+
+void ReopenCopyFile(const Bytes& name, long number, long recordLength) {
+  if (!MayOpen(number, recordLength)) return;
+  auto it = copyFiles.find(number);
+  if (it == copyFiles.end()) return RaiseError(52);
+  const CopyFile& c = it->second;
+  struct stat st;
+  if (stat(c.path.c_str(), &st) != 0) return RaiseError(OpenError(errno, c.path));
+  if (IdOf(st) != c.id) return RaiseError(75);
+  NumberCopyFile(name, number, recordLength, c);
+}
+
+void CheckCopySource(long number, int64_t length) {
+  if (ErrorPending()) return;
+  auto it = copyFiles.find(number);
+  struct stat named, held;
+  if (it == copyFiles.end() || stat(it->second.path.c_str(), &named) != 0 ||
+      IdOf(named) != it->second.id || fstat(it->second.fd, &held) != 0 ||
+      int64_t(held.st_size) != length)
+    RaiseError(75);
+}
+
+void FlushCopy(long number) {
+  if (ErrorPending()) return;
+  auto it = copyFiles.find(number);
+  if (it == copyFiles.end()) return RaiseError(52);
+  if (!it->second.placeAt.empty() && fsync(it->second.fd) != 0) RaiseError(75);
+}
+
+void PlaceCopy(long number, int64_t length) {
+  if (ErrorPending()) return;
+  auto it = copyFiles.find(number);
+  if (it == copyFiles.end()) return RaiseError(52);
+  CopyFile& c = it->second;
+  if (c.placeAt.empty()) {
+    // Read where it is: right only when it already holds as many bytes.
+    struct stat st;
+    if (fstat(c.fd, &st) != 0 || int64_t(st.st_size) != length) RaiseError(75);
+    return;
+  }
+  if (c.placed) return;
+  struct stat st;
+  if (lstat(c.path.c_str(), &st) != 0 || IdOf(st) != c.id) return RaiseError(75);
+  if (rename(c.path.c_str(), c.placeAt.c_str()) != 0) return RaiseError(OpenError(errno, c.placeAt));
+  ForgetAtFatalEnd(c.handle);
+  c.placed = true;
+}
+
+void FlushCopyFolder(long number) {
+  if (ErrorPending()) return;
+  auto it = copyFiles.find(number);
+  if (it == copyFiles.end()) return RaiseError(52);
+  if (it->second.placeAt.empty()) return;
+  int fd = open(ParentOf(it->second.placeAt).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool flushed = fd >= 0 && fsync(fd) == 0;
+  if (fd >= 0) close(fd);
+  if (!flushed) RaiseError(75);
+}
+
+void ForgetCopyFiles() {
+  for (auto& [number, c] : copyFiles) {
+    if (!c.placeAt.empty() && !c.placed) {
+      struct stat st;
+      if (lstat(c.path.c_str(), &st) == 0 && IdOf(st) == c.id) unlink(c.path.c_str());
+      ForgetAtFatalEnd(c.handle);
+    }
+    close(c.fd);
+  }
+  copyFiles.clear();
 }
 
 void CloseNumberedFile(long number) {
@@ -563,11 +824,13 @@ void DeleteMatching(const Bytes& pattern) {
   int deleted = 0;
   for (const std::string& path : matches) {
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+    bool known = lstat(path.c_str(), &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) continue;
     if (unlink(path.c_str()) != 0) {
       int err = errno;
       return RaiseError(err == EACCES || err == EPERM || err == EROFS || err == EBUSY ? 55 : 53);
     }
+    if (known) ShellOutputDeleted(IdOf(st));
     ++deleted;
   }
   if (deleted == 0) RaiseError(53);
@@ -590,13 +853,6 @@ std::optional<FileId> NamedFileId(const Bytes& name) {
   return IdOf(st);
 }
 
-std::optional<FileId> NumberedFileId(long number) {
-  auto it = files.find(number);
-  struct stat st;
-  if (it == files.end() || fstat(it->second.fd, &st) != 0) return std::nullopt;
-  return IdOf(st);
-}
-
 bool NameTaken(const Bytes& name) {
   platform::NativePath native = platform::ToNative(name);
   return native.error == platform::PathError::None && IdOf(native.path, false).has_value();
@@ -606,8 +862,8 @@ void DeleteIfSame(const Bytes& name, FileId id) {
   platform::NativePath native = platform::ToNative(name);
   struct stat st;
   if (native.error == platform::PathError::None && lstat(native.path.c_str(), &st) == 0 &&
-      S_ISREG(st.st_mode) && IdOf(st) == id)
-    unlink(native.path.c_str());
+      S_ISREG(st.st_mode) && IdOf(st) == id && unlink(native.path.c_str()) == 0)
+    ShellOutputDeleted(id);
 }
 
 bool TryChangeDirectory(const Bytes& path) {
@@ -631,11 +887,16 @@ void RunHidden(const Bytes& command) {
     if (probe > 0) WaitFor(probe);
   }
   if (interpreter == Interpreter::Absent) return;
+  NoteShellOutput(command);
   pid_t pid = StartInterpreter(command);
-  if (pid <= 0) return;
-  Window().HiddenCommand(true);
-  WaitFor(pid);
-  Window().HiddenCommand(false);
+  if (pid > 0) {
+    EndChildAtFatalEnd(pid);
+    Window().HiddenCommand(true);
+    WaitFor(pid);
+    Window().HiddenCommand(false);
+    EndChildAtFatalEnd(0);
+  }
+  SettleShellOutputs();
 }
 
 void SetInterpreterPath(const std::string& nativePath) {
@@ -648,6 +909,8 @@ void ResetFiles() {
   files.clear();
   interpreterPath.clear();
   interpreter = Interpreter::Unchecked;
+  ForgetShellOutputs();
+  ForgetCopyFiles();
 }
 
 static RoomReset reg(&ResetFiles);

@@ -37,8 +37,6 @@ struct FileId {
 // The file (not folder) the name reaches, links followed; nullopt when
 // there is none.
 std::optional<FileId> NamedFileId(const Bytes& name);
-// The file open under the number; nullopt when the number is not open.
-std::optional<FileId> NumberedFileId(long number);
 // Whether anything at all has the name: a file, a folder, a link (even
 // one that leads nowhere).
 bool NameTaken(const Bytes& name);
@@ -47,6 +45,38 @@ bool PatternReaches(const Bytes& pattern, FileId id);
 // Deletes the named file only when it is still that very file: a link or
 // a file put there since is left alone.
 void DeleteIfSame(const Bytes& name, FileId id);
+
+// The copy's own opens for random records. The destination is written
+// under kCopyTemporaryName in its folder and takes its name only when
+// complete. Each file stays held from its first open until
+// ForgetCopyFiles, so that its second open reaches that very file.
+extern const char kCopyTemporaryName[];
+// An existing regular file, for reading only: creates nothing and never
+// waits; anything but a regular file counts as missing (53).
+void OpenCopySource(const Bytes& name, long number, long recordLength);
+// A fresh temporary file beside `name`, for reading and writing; a
+// leftover of an earlier copy cut short is replaced, never the file
+// `keep`. A destination that is a link, lies off the drive or may not be
+// written is opened as itself for reading only, as OpenNumberedFile
+// would: its first write fails.
+void OpenCopyDestination(const Bytes& name, long number, long recordLength,
+                         std::optional<FileId> keep);
+// The number again on the file its first open reached: the open's error
+// when the name reaches nothing now, 75 when it reaches another file.
+void ReopenCopyFile(const Bytes& name, long number, long recordLength);
+// 75 when the source's name reaches another file now, or its length is
+// no longer `length`.
+void CheckCopySource(long number, int64_t length);
+// The temporary file onto the medium (75 when that fails), then into the
+// destination's place (a refused rename gives an open's errors), then its
+// folder onto the medium (75). A destination read as itself is right
+// only when it holds `length` bytes already (else 75).
+void FlushCopy(long number);
+void PlaceCopy(long number, int64_t length);
+void FlushCopyFolder(long number);
+// Removes a temporary file not yet in its place and lets the files go.
+void ForgetCopyFiles();
+
 void ChangeDirectory(const Bytes& path);
 // Without raising: false when the directory cannot be made current (and
 // while an error is pending).
@@ -57,12 +87,10 @@ void RunHidden(const Bytes& command);
 void SetInterpreterPath(const std::string& nativePath);
 
 // Files by name, outside the numbered table (textscreen/files_truncate.cpp).
-// The length of the file that the name names, -1 when it names none or a
-// folder, or while an error is pending; never an error.
+// The length of the regular file that the name names (links followed), -1
+// when it names none or anything else, or while an error is pending; never
+// an error.
 int64_t NamedFileLength(const Bytes& name);
-// Cuts the named file to `length` bytes when it is longer; a file no
-// longer than that is not touched. A failure, a link among them, gives 75.
-void ShortenFile(const Bytes& name, int64_t length);
 
 // Closes all files, forgets the interpreter check and any interpreter path.
 void ResetFiles();

@@ -11,7 +11,8 @@ figure is the median and the minimum over --runs runs (at least 5):
   (c) the copy of a 64 KiB and a 1 MiB log: CopyFile alone (bench_copy,
       with the real file services) against dd bs=100 and cp of the same
       file, and end to end from outside, Enter in the name field to the
-      next program's start;
+      next program's start; beside it the flush alone, the file and its
+      folder put onto the medium, which both of those include;
   (d) peak resident memory (VmHWM).
 
     bench.py INSTALL_DIR [--copy-tool BENCH_COPY] [--idle SECONDS] [--runs N]
@@ -342,6 +343,8 @@ def main():
                  floors=floors)
         line("    end to end, Enter to the next program, %s" % size, exports[n], "ms",
              floors=floors)
+        if ("flush", n) in copies:
+            line("    of it the flush (file and folder onto the medium)", copies[("flush", n)], "ms")
         for what, f in floors:
             line("    floor: %s of the same file, the whole command" % what, f, "ms")
     line("(d) peak resident memory (VmHWM)", [run[2] for run in idle], "MB", target=30)

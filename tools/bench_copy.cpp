@@ -2,9 +2,11 @@
 // a data file of each size given (in bytes; default 64 KiB and 1 MiB) copied
 // from the current directory to the root of drive E, a folder of its own.
 // Beside it the floor: "dd bs=100" (the copy's own record size) and "cp" of
-// the same file into the same folder, each a whole command waited for.
+// the same file into the same folder, each a whole command waited for; and
+// the flush alone (file and folder onto the medium), part of CopyFile.
 // Prints per size and way "<way>: <bytes> bytes, median <ms> ms, min <ms> ms"
-// with <way> CopyFile, dd bs=100 or cp.
+// with <way> CopyFile, dd bs=100, cp or flush.
+#include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -65,6 +67,24 @@ double TimeCommand(std::vector<std::string> args) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Ms(start, stop) : -1;
 }
 
+// What the copy's flush costs on its own: the file written, then the time
+// to put it and its folder onto the medium. -1 when that failed.
+double TimeFlush(const std::string& data, const fs::path& target) {
+  int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0 || write(fd, data.data(), data.size()) != ssize_t(data.size())) {
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  auto start = Clock::now();
+  bool flushed = fsync(fd) == 0;
+  close(fd);
+  int folder = open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  flushed = flushed && folder >= 0 && fsync(folder) == 0;
+  if (folder >= 0) close(folder);
+  auto stop = Clock::now();
+  return flushed ? Ms(start, stop) : -1;
+}
+
 struct Way {
   const char* name;
   fs::path target;
@@ -81,7 +101,7 @@ bool TimeCopies(long bytes, const fs::path& stick) {
   for (char& c : data) c = char(random());
   std::ofstream("bench.log", std::ios::binary).write(data.data(), std::streamsize(data.size()));
 
-  const fs::path dd = stick / "DD.cbr", cp = stick / "CP.cbr";
+  const fs::path dd = stick / "DD.cbr", cp = stick / "CP.cbr", flushed = stick / "FLUSH.cbr";
   std::vector<Way> ways = {
       {"CopyFile", stick / "BENCH.cbr",
        [] {
@@ -96,6 +116,7 @@ bool TimeCopies(long bytes, const fs::path& stick) {
        [&] { return TimeCommand({"dd", "if=bench.log", "of=" + dd.string(), "bs=100", "status=none"}); },
        {}},
       {"cp", cp, [&] { return TimeCommand({"cp", "bench.log", cp.string()}); }, {}},
+      {"flush", flushed, [&] { return TimeFlush(data, flushed); }, {}},
   };
   for (int run = 0; run < kRuns; ++run) {
     for (Way& way : ways) {

@@ -9,6 +9,7 @@ data file, next program and drive folders. The closing line reads
 "N passed, M failed" (", K skipped" when a scenario cannot run here)."""
 
 import argparse
+import contextlib
 import os
 import random
 import shutil
@@ -641,8 +642,10 @@ def failed_copy_then_escape(w, typed):
     w.expect_clean_folder()
 
 
-@scenario
-def a_stick_that_fills_up_keeps_no_part_of_the_log(w):
+@contextlib.contextmanager
+def small_stick(w):
+    """Drive E on a 16 KiB file system of its own; skipped where none can be
+    mounted."""
     stick = w.sticks["E"]
     try:
         mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", stick],
@@ -652,15 +655,36 @@ def a_stick_that_fills_up_keeps_no_part_of_the_log(w):
     if not mounted:
         raise Skip("cannot mount a small file system here")
     try:
-        w.hand_over("contest.CBR", make_data(100000, 11))
-        failed_copy_then_escape(w, "pa0full")
-        if w.stick_files("E"):
-            raise Failure("the full drive E holds %s" % w.stick_files("E"))
+        yield stick
     finally:
         if w.running():
             os.killpg(w.proc.pid, 9)
             w.proc.wait()
         subprocess.run(["umount", "-l", stick], capture_output=True)
+
+
+@scenario
+def a_stick_that_fills_up_keeps_no_part_of_the_log(w):
+    with small_stick(w):
+        w.hand_over("contest.CBR", make_data(100000, 11))
+        failed_copy_then_escape(w, "pa0full")
+        if w.stick_files("E"):
+            raise Failure("the full drive E holds %s" % w.stick_files("E"))
+
+
+@scenario
+def a_full_stick_keeps_the_earlier_export_as_it_was(w):
+    with small_stick(w) as stick:
+        earlier = make_data(6000, 13)
+        with open(os.path.join(stick, "ABC.cbr"), "wb") as f:
+            f.write(earlier)
+        w.hand_over("contest.CBR", make_data(100000, 14))
+        failed_copy_then_escape(w, "abc")
+        if w.stick_files("E") != ["ABC.cbr"]:
+            raise Failure("drive E holds %s, expected only ABC.cbr" % w.stick_files("E"))
+        with open(os.path.join(stick, "ABC.cbr"), "rb") as f:
+            if f.read() != earlier:
+                raise Failure("the earlier export ABC.cbr changed")
 
 
 @scenario

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "export/copy_file.h"
 #include "export/flow.h"
@@ -23,6 +25,7 @@
 #include "support/child_process.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
+#include "textscreen/fatal_end.h"
 #include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
@@ -314,19 +317,19 @@ TEST_F(CopyTest, ADataFileThatIsALinkIsReadAndKept) {
 
 // A medium that fills up during the copy: a child process whose files may
 // not grow past a limit stands in for it (writes beyond fail with EFBIG).
-// A file the copy created goes again; a file that was there before stays.
+// Nothing new stays, and a file that was there before stays as it was.
 TEST_F(CopyTest, AMediumThatFillsUpLeavesNoNewFile) {
   struct Case {
     const char* what;
     rlim_t limit;
     std::optional<std::string> before;
-    bool kept;
   };
   const Case cases[] = {
-      {"full in the first record", 50, std::nullopt, false},
-      {"full in the records", 150, std::nullopt, false},
-      {"full in the single bytes", 220, std::nullopt, false},
-      {"an older file of that name", 150, std::string(20, 'o'), true},
+      {"full in the first record", 50, std::nullopt},
+      {"full in the records", 150, std::nullopt},
+      {"full in the single bytes", 220, std::nullopt},
+      {"an older file of that name", 150, std::string(20, 'o')},
+      {"an older, longer file of that name", 220, std::string(400, 'o')},
   };
   fs::create_directory("stick");
   MapDrive("E=" + (dir / "stick").string());
@@ -343,7 +346,8 @@ TEST_F(CopyTest, AMediumThatFillsUpLeavesNoNewFile) {
       return int(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"));
     });
     EXPECT_EQ(r.exitCode, 75);
-    EXPECT_EQ(fs::exists(dir / "stick" / "OUT.cbr"), c.kept);
+    EXPECT_EQ(tst::ReadFile(dir / "stick" / "OUT.cbr"), c.before);
+    EXPECT_FALSE(fs::exists(dir / "stick" / ts::kCopyTemporaryName));
     EXPECT_EQ(ReadFile(dir / "stick" / "OTHER.cbr"), "other");
     EXPECT_EQ(ReadFile("DATA.CBR"), Pattern(250));
   }
@@ -396,6 +400,167 @@ TEST_F(ReadOnlyCopyTest, DestinationFailsAtTheFirstWrite) {
 TEST_F(ReadOnlyCopyTest, EmptySourceTriesNoWrite) {
   WriteFile("DATA.CBR", "");
   EXPECT_EQ(CopyUnderHandler("DATA.CBR", "P:\\osrelease"), 0u);
+}
+
+// An export takes the place of an earlier one only once it is complete:
+// until then it is the temporary file beside it, and the earlier export
+// keeps its bytes and its own letter case.
+TEST_F(CopyTest, TheCopyTakesTheNameOnlyWhenComplete) {
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  WriteFile("DATA.CBR", Pattern(250));
+  WriteFile("stick/abc.CBR", "earlier export");
+  WriteFile(std::string("stick/") + ts::kCopyTemporaryName, "left by a copy cut short");
+  std::map<uint32_t, std::optional<std::string>> seen;
+  ts::SetStepHook([&](uint32_t step) {
+    if (step == 547 || step == 559) seen[step] = tst::ReadFile(dir / "stick" / "abc.CBR");
+  });
+  EXPECT_EQ(CopyUnderHandler("DATA.CBR", "E:\\ABC.cbr"), 0u);
+  EXPECT_EQ(seen[547], "earlier export");
+  EXPECT_EQ(seen[559], "earlier export");
+  const std::map<std::string, std::string> after = {{"abc.CBR", Pattern(250)}};
+  EXPECT_EQ(Contents(dir / "stick"), after);
+}
+
+// Between the passes the files are changed under the copy. The second pass
+// reaches the very files of the first, or the copy fails; the source is
+// never created, and nothing of the copy stays.
+TEST_F(CopyTest, FilesChangedBetweenThePassesFailTheCopy) {
+  const fs::path stick = dir / "stick", temporary = stick / ts::kCopyTemporaryName;
+  struct {
+    const char* what;
+    std::function<void()> change;
+    uint32_t error;
+  } cases[] = {
+      {"source removed", [] { fs::remove("DATA.CBR"); }, 53},
+      {"source replaced", [] { WriteFile("NEW.CBR", Pattern(250)); fs::rename("NEW.CBR", "DATA.CBR"); }, 75},
+      {"source shortened", [] { fs::resize_file("DATA.CBR", 120); }, 75},
+      {"source grown", [] { std::ofstream("DATA.CBR", std::ios::app) << "more"; }, 75},
+      {"copy removed", [&] { fs::remove(temporary); }, 53},
+      {"copy replaced", [&] { fs::remove(temporary); WriteFile(temporary, "x"); }, 75},
+      {"stick folder gone", [&] { fs::remove_all(stick); fs::create_directory(stick); }, 53},
+  };
+  MapDrive("E=" + stick.string());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(stick);
+    fs::create_directory(stick);
+    WriteFile("stick/OUT.cbr", "earlier export");
+    WriteFile("DATA.CBR", Pattern(250));
+    ts::SetStepHook([&](uint32_t step) {
+      if (step == 547 && fs::exists(temporary)) c.change();
+    });
+    EXPECT_EQ(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"), c.error);
+    ts::SetStepHook(nullptr);
+    if (fs::exists(stick / "OUT.cbr")) {
+      EXPECT_EQ(ReadFile(stick / "OUT.cbr"), "earlier export");
+    }
+    if (std::string(c.what) == "source removed") {
+      EXPECT_FALSE(fs::exists("DATA.CBR"));
+    }
+    EXPECT_TRUE(!fs::exists(temporary) || ReadFile(temporary) == "x");
+    ts::ResetState();
+  }
+}
+
+// The data file is only ever read: a destination that is the data file
+// itself, under its own name or a hard link, already holds the copy.
+TEST_F(CopyTest, ADestinationThatIsTheDataFileIsLeftAlone) {
+  MapDrive("E=" + dir.string());
+  WriteFile("DATA.CBR", Pattern(250));
+  fs::create_hard_link("DATA.CBR", "LINKED.cbr");
+  const auto old = fs::last_write_time("DATA.CBR") - std::chrono::hours(24);
+  fs::last_write_time("DATA.CBR", old);
+  const auto before = Contents(dir);
+  for (const char* destination : {"E:\\DATA.CBR", "E:\\data.cbr", "E:\\LINKED.cbr"}) {
+    EXPECT_EQ(CopyUnderHandler("DATA.CBR", destination), 0u) << destination;
+    EXPECT_EQ(Contents(dir), before) << destination;
+    EXPECT_EQ(fs::last_write_time("DATA.CBR"), old) << destination;
+    EXPECT_TRUE(NumberFree(11));
+    EXPECT_TRUE(NumberFree(12));
+    fs::remove("probe.tmp");
+  }
+}
+
+// A data file that carries the temporary name is no leftover to replace.
+TEST_F(CopyTest, ADataFileUnderTheTemporaryNameIsKept) {
+  MapDrive("E=" + dir.string());
+  WriteFile(ts::kCopyTemporaryName, Pattern(250));
+  EXPECT_NE(CopyUnderHandler(ts::kCopyTemporaryName, "E:\\OUT.cbr"), 0u);
+  EXPECT_EQ(ReadFile(ts::kCopyTemporaryName), Pattern(250));
+  EXPECT_FALSE(fs::exists("OUT.cbr"));
+}
+
+// What has no end to copy up to fails as a missing source, at once and
+// with nothing on the stick: a FIFO without a writer, a device, a link to
+// one. A child process, so that an open that waits ends the test.
+TEST_F(CopyTest, ASourceThatIsNoRegularFileIsMissing) {
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  ASSERT_EQ(mkfifo("FIFO.CBR", 0644), 0);
+  fs::create_symlink(dir / "FIFO.CBR", "TOFIFO.CBR");
+  fs::create_symlink("/dev/zero", "ZERO.CBR");
+  for (const char* source : {"FIFO.CBR", "TOFIFO.CBR", "ZERO.CBR", "/dev/urandom"}) {
+    tst::ChildOptions options;
+    options.timeoutMs = 5000;
+    tst::ChildResult r = tst::RunInChild(options, [&] { return int(CopyUnderHandler(source, "E:\\OUT.cbr")); });
+    EXPECT_EQ(r.exitCode, 53) << source;
+    EXPECT_TRUE(fs::is_empty(dir / "stick")) << source;
+  }
+  EXPECT_TRUE(fs::is_fifo("FIFO.CBR"));
+}
+
+// A signal from outside during the copy ends the tool as that signal does,
+// and takes the temporary file with it; the earlier export stays.
+TEST_F(CopyTest, ASignalDuringTheCopyLeavesNothingHalf) {
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  WriteFile("DATA.CBR", Pattern(250));
+  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    for (uint32_t at : {545u, 555u}) {
+      SCOPED_TRACE(std::to_string(signal) + " at step " + std::to_string(at));
+      WriteFile("stick/OUT.cbr", "earlier export");
+      tst::ChildResult r = tst::RunInChild({}, [&] {
+        ts::InstallFatalEnd();
+        ts::SetStepHook([&](uint32_t step) {
+          if (step == at && fs::exists(dir / "stick" / ts::kCopyTemporaryName)) kill(getpid(), signal);
+        });
+        CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr");
+        return 0;
+      });
+      EXPECT_EQ(r.exitCode, -1);
+      const std::map<std::string, std::string> after = {{"OUT.cbr", "earlier export"}};
+      EXPECT_EQ(Contents(dir / "stick"), after);
+    }
+  }
+}
+
+// A signal while a shell command writes its output: the command is ended
+// and its file taken away.
+TEST_F(CopyTest, ASignalDuringAShellCommandLeavesNoOutputFile) {
+  WriteFile("slow-cmd",
+            "#!/bin/sh\n"
+            "[ \"$2\" = ver ] && exit 0\n"
+            "echo $$ > pid\n"
+            "echo 'Volume in drive E' > direct.tmp\n"
+            "sleep 5\n"
+            "echo late > direct.tmp\n",
+            0755);
+  tst::ChildResult r = tst::RunInChild({}, [&] {
+    ts::InstallFatalEnd();
+    ts::SetInterpreterPath((dir / "slow-cmd").string());
+    std::thread([] {
+      if (tst::WaitForFile("direct.tmp")) kill(getpid(), SIGTERM);
+    }).detach();
+    ts::RunHidden("dir E: > direct.tmp");
+    return 0;
+  });
+  EXPECT_EQ(r.exitCode, -1);
+  EXPECT_FALSE(fs::exists("direct.tmp"));
+  std::ifstream pidFile("pid");
+  pid_t command = 0;
+  ASSERT_TRUE(pidFile >> command);
+  EXPECT_NE(kill(command, 0), 0);  // ended, not left running
 }
 
 }  // namespace

@@ -10,11 +10,13 @@
 #include <set>
 #include <thread>
 
+#include "lost_display.h"
 #include "native_window.h"
 #include "sdl_events.h"
 #include "sdl_port.h"
 #include "sdl_redraw.h"
 #include "textscreen/errors.h"
+#include "textscreen/fatal_end.h"
 #include "textscreen/files.h"
 #include "textscreen/font.h"
 #include "textscreen/mouse.h"
@@ -317,9 +319,10 @@ int RunWindowed(std::function<void()> programMain) {
     SDL_Delay(20);
   }
   // SDL turns SIGINT and SIGTERM into a close request, which the trapped
-  // tool ignores; a signal from outside must still end it.
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
+  // tool ignores; a signal from outside must still end it, and so must the
+  // end of the desktop session, each after the fatal end's clean-up.
+  InstallFatalEnd();
+  WatchForLostDisplay();
   SDL_EnableUNICODE(1);
   SDL_WM_SetCaption("Untitled", "Untitled");
   return window.Run();
