@@ -7,7 +7,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,10 +21,9 @@
 
 #include "errors.h"
 #include "platform/paths.h"
+#include "platform/program_start.h"
 #include "reset.h"
 #include "window.h"
-
-extern char** environ;
 
 namespace ts {
 namespace {
@@ -261,26 +259,14 @@ const std::string& InterpreterPath() {
 // opens the redirection itself. -1 when it does not start.
 pid_t StartInterpreter(const Bytes& commandLine) {
   const std::string& program = InterpreterPath();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-  std::string slashC = "/c";
-  std::string line = commandLine;
-  std::string arg0 = program;
-  char* argv[] = {arg0.data(), slashC.data(), line.data(), nullptr};
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
+  posix_spawn_file_actions_t streams;
+  posix_spawn_file_actions_init(&streams);
+  posix_spawn_file_actions_addopen(&streams, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&streams, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&streams, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = platform::SpawnNative(program, {program, "/c", commandLine}, &streams);
+  posix_spawn_file_actions_destroy(&streams);
+  return pid;
 }
 
 // Without limit; ECHILD too means it has ended (SIGCHLD may be ignored).

@@ -15,6 +15,8 @@ class NativeWindow {
   // Before SDL_Init and before any other thread runs: lets Xlib serve
   // both threads and gives SDL a place for the first window's position.
   static void PrepareProcess();
+  // True when SDL uses the X11 driver because the user named none.
+  static bool OwnVideoDriver();
 
   // SDL 1.2 keeps a scanline's length in bytes in 16 bits (4 bytes a
   // pixel), and X11 and SDL's rectangles place pixels at signed 16-bit

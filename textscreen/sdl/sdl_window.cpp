@@ -6,6 +6,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <set>
 #include <thread>
@@ -309,9 +310,19 @@ int RunWindowed(std::function<void()> programMain) {
   // SDL 1.2 opens the display twice in a row, and now and then (about one
   // start in ten under Xvfb) the second open fails on a display that is
   // there; a few more tries get through.
+  const char* display = std::getenv("DISPLAY");
+  const bool ownDriver = NativeWindow::OwnVideoDriver();
   for (int tries = 1; SDL_Init(SDL_INIT_VIDEO) < 0; ++tries) {
-    if (tries == kDisplayTries) {
-      std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
+    const bool noDisplay = ownDriver && (!display || !*display);
+    if (tries == kDisplayTries || noDisplay) {
+      if (noDisplay)
+        std::fprintf(stderr, "logship: cannot open the window: no display is set (DISPLAY is "
+                             "empty)\n");
+      else if (ownDriver)
+        std::fprintf(stderr, "logship: cannot open the window: the display \"%s\" does not "
+                             "answer\n", display);
+      else
+        std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
       return window.Abandon();
     }
     SDL_Delay(20);
