@@ -44,6 +44,10 @@ enum class Interpreter { Unchecked, Present, Absent } interpreter = Interpreter:
 
 constexpr int kEnd = -1;
 constexpr char kCR = 13, kLF = 10;
+// The most bytes one field read takes, a text's longest: a file without
+// separators (a device behind a regular name, a log named by mistake)
+// must not fill memory or hold the tool.
+constexpr int64_t kLongestField = 32767;
 
 bool IsLineEnd(int b) { return b == kCR || b == kLF; }
 bool EndsField(int b) { return b == ',' || IsLineEnd(b); }
@@ -365,9 +369,11 @@ Bytes ReadField(long number) {
   if (ErrorPending()) return Bytes();
   OpenFile* f = Checked(number, FileMode::Input, true);
   if (!f) return Bytes();
+  const int64_t start = f->position;
+  auto tooLong = [&] { return f->position - start > kLongestField; };
 
   int b = Peek(*f);
-  while (b == ' ' || b == '\t') {
+  while ((b == ' ' || b == '\t') && !tooLong()) {
     ++f->position;
     b = Peek(*f);
   }
@@ -379,19 +385,23 @@ Bytes ReadField(long number) {
   Bytes field;
   if (b == '"') {
     ++f->position;
-    for (b = Peek(*f); b != kEnd; b = Peek(*f)) {
+    for (b = Peek(*f); b != kEnd && !tooLong(); b = Peek(*f)) {
       ++f->position;
       if (b == '"') break;
       field += char(b);
     }
-    for (b = Peek(*f); b != kEnd && !EndsField(b); b = Peek(*f)) ++f->position;
+    for (b = Peek(*f); b != kEnd && !EndsField(b) && !tooLong(); b = Peek(*f)) ++f->position;
   } else {
-    for (; b != kEnd && !EndsField(b); b = Peek(*f)) {
+    for (; b != kEnd && !EndsField(b) && !tooLong(); b = Peek(*f)) {
       field += char(b);
       ++f->position;
     }
     size_t keep = field.find_last_not_of(" \t");
     field.resize(keep == Bytes::npos ? 0 : keep + 1);
+  }
+  if (tooLong()) {
+    RaiseError(6);
+    return Bytes();
   }
   TakeSeparator(*f, b);
   return field;
@@ -402,8 +412,10 @@ float ReadNumber(long number) {
   OpenFile* f = Checked(number, FileMode::Input, true);
   if (!f) return 0;
 
+  const int64_t start = f->position;
+  auto tooLong = [&] { return f->position - start > kLongestField; };
   int b = Peek(*f);
-  while (b == ' ') {
+  while (b == ' ' && !tooLong()) {
     ++f->position;
     b = Peek(*f);
   }
@@ -412,7 +424,8 @@ float ReadNumber(long number) {
     return 0;
   }
 
-  // The longest stretch that forms a number.
+  // The longest stretch that forms a number. A stretch past the longest
+  // field is cut there; it has more digits than any number may have.
   double value = 0;
   int digits = 0, exponentDigits = 0;
   auto take = [&] {
@@ -424,7 +437,7 @@ float ReadNumber(long number) {
     int radix = (b == 'H' || b == 'h') ? 16 : (b == 'O' || b == 'o') ? 8 : 0;
     if (radix) {
       take();
-      for (; IsDigitOf(b, radix); take()) {
+      for (; IsDigitOf(b, radix) && !tooLong(); take()) {
         value = value * radix + DigitValue(b);
         ++digits;
       }
@@ -436,7 +449,7 @@ float ReadNumber(long number) {
       take();
     }
     bool point = false;
-    for (; (b >= '0' && b <= '9') || (b == '.' && !point); take()) {
+    for (; ((b >= '0' && b <= '9') || (b == '.' && !point)) && !tooLong(); take()) {
       if (b == '.') {
         point = true;
       } else {
@@ -451,7 +464,7 @@ float ReadNumber(long number) {
         exponent += char(b);
         take();
       }
-      for (; b >= '0' && b <= '9'; take()) {
+      for (; b >= '0' && b <= '9' && !tooLong(); take()) {
         ++exponentDigits;
         if (exponent.size() < 30) exponent += char(b);
       }
@@ -464,6 +477,10 @@ float ReadNumber(long number) {
   // What ended the number.
   for (;;) {
     if (b == kEnd) break;
+    if (tooLong()) {
+      overflow = true;
+      break;
+    }
     if (b == ',' || IsLineEnd(b)) {
       TakeSeparator(*f, b);
       break;
@@ -537,8 +554,9 @@ int FileExists(const Bytes& name) {
   if (ErrorPending()) return 0;
   platform::NativePath native = platform::ToNative(name);
   if (native.error != platform::PathError::None) return 0;
+  // A FIFO or a device is no file to read, and counts as missing.
   struct stat st;
-  return stat(native.path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) ? -1 : 0;
+  return stat(native.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? -1 : 0;
 }
 
 void DeleteMatching(const Bytes& pattern) {

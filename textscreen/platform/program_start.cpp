@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,6 +159,12 @@ pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv,
     return -1;
   }
   return pid;
+}
+
+void EndWithParent() {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // Orphaned before the line above: taken over by init.
+  if (getppid() == 1) _exit(1);
 }
 
 bool SpawnCommandLine(const Bytes& commandLine) {

@@ -41,3 +41,9 @@ namespace ts {
 // started: error 53.
 void StartProgram(const Bytes& path);
 }  // namespace ts
+
+namespace ts::platform {
+// For a helper process that the tool waits for: it ends when the thread
+// that started it does, and at once when that is already gone.
+void EndWithParent();
+}  // namespace ts::platform
