@@ -162,7 +162,9 @@ int WindowThread::Run() {
         const uint64_t untilDrawing =
             quiet == kAll ? kAll : uint64_t(untilRedraw) + uint64_t(quiet) * kRedrawPeriodMs;
         idle = Uint32(std::min<uint64_t>({untilDrawing, untilPlacement, kLongestIdleMs}));
-        stillQuiet = [this] { return ScreenChanges() == drawn_.changes; };
+        // A hidden window stays quiet whatever the screen does: the
+        // show wakes it.
+        stillQuiet = [this] { return !port_.MayDraw() || ScreenChanges() == drawn_.changes; };
         passedRedraws = true;
       }
     }
@@ -192,9 +194,10 @@ void WindowThread::Finish() {
 }
 
 Uint32 WindowThread::QuietRedraws() {
-  if (port_.FontChangePending()) return 0;
-  // A hidden window draws nothing; showing it wakes the window thread.
+  // A hidden window draws nothing, and takes a new font when it is shown;
+  // showing it wakes the window thread.
   if (!port_.MayDraw()) return kAll;
+  if (port_.FontChangePending()) return 0;
   if (!drawn_.valid || drawn_.blinking || ScreenChanges() != drawn_.changes) return 0;
   if (!drawn_.cursor) return kAll;
   // The cursor turns on or off when bit 2 of the count changes.
