@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -271,6 +272,35 @@ pid_t StartInterpreter(const Bytes& commandLine) {
   pid_t pid = platform::SpawnNative(program, {program, "/c", commandLine}, &streams);
   posix_spawn_file_actions_destroy(&streams);
   return pid;
+}
+
+// Two tools in one folder share its temporary files: from a hidden
+// command until its output file is deleted (or the next command), a tool
+// holds the folder, so that each run, read and deletion is its own. A
+// holder that keeps it too long (a probe that failed, its file left) is
+// waited for only so long.
+int heldFolder = -1;
+constexpr int kFolderWaitMs = 5000;
+constexpr int kFolderPollMs = 5;
+
+void ReleaseFolder() {
+  if (heldFolder < 0) return;
+  close(heldFolder);
+  heldFolder = -1;
+}
+
+void HoldFolder() {
+  ReleaseFolder();
+  int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  for (int waited = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; waited += kFolderPollMs) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kFolderWaitMs) {
+      close(fd);
+      return;
+    }
+    usleep(kFolderPollMs * 1000);
+  }
+  heldFolder = fd;
 }
 
 // Without limit; ECHILD too means it has ended (SIGCHLD may be ignored).
@@ -561,6 +591,9 @@ int FileExists(const Bytes& name) {
 
 void DeleteMatching(const Bytes& pattern) {
   if (ErrorPending()) return;
+  struct Release {
+    ~Release() { ReleaseFolder(); }
+  } release;
   std::vector<std::string> matches;
   if (!Matching(pattern, matches)) return RaiseError(53);
   int deleted = 0;
@@ -634,6 +667,7 @@ void RunHidden(const Bytes& command) {
     if (probe > 0) WaitFor(probe);
   }
   if (interpreter == Interpreter::Absent) return;
+  HoldFolder();
   pid_t pid = StartInterpreter(command);
   if (pid <= 0) return;
   Window().HiddenCommand(true);
@@ -647,6 +681,7 @@ void SetInterpreterPath(const std::string& nativePath) {
 }
 
 void ResetFiles() {
+  ReleaseFolder();
   for (auto& [number, f] : files) close(f.fd);
   files.clear();
   interpreterPath.clear();
