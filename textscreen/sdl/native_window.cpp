@@ -151,6 +151,8 @@ void NativeWindow::SetVisible(bool visible, int wantedWidth, int wantedHeight) {
 }
 
 void NativeWindow::MoveTo(int x, int y) {
+  x = Placeable(x);
+  y = Placeable(y);
   std::lock_guard<std::mutex> guard(lock_);
   if (!made_) {
     position_ = Position{x, y, false};

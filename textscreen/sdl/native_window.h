@@ -5,6 +5,7 @@
 #pragma once
 #include <SDL/SDL.h>
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 
@@ -24,6 +25,8 @@ class NativeWindow {
   static bool CanMake(int width, int height) {
     return width >= 1 && height >= 1 && width <= 16383 && height <= 32767;
   }
+  // A desktop position as X can place it: beyond 16 bits it would wrap.
+  static int Placeable(int coordinate) { return std::clamp(coordinate, -32768, 32767); }
 
   // Window thread: makes the window, or makes it again at a new size. A
   // first window comes up where MoveTo or Centre asked. Null on failure,
