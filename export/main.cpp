@@ -1,4 +1,6 @@
 // logship: hands a contest data file over to an external drive or stick.
+#include <csignal>
+
 #include "export_main.h"
 #include "textscreen/fatal_end.h"
 #include "textscreen/platform/paths.h"
@@ -6,6 +8,8 @@
 #include "textscreen/sdl/sdl_window.h"
 
 int main() {
+  // A message to a closed pipe is lost, and must not end the tool.
+  std::signal(SIGPIPE, SIG_IGN);
   ts::MakeExecutableFolderCurrent();
   // A bad drive table is said once, at the start: the drive scan reads it
   // in child processes whose standard error goes nowhere.

@@ -1,6 +1,7 @@
 // launcher: no window, no console, no settings; its command line is ignored.
 #include <unistd.h>
 
+#include <csignal>
 #include <thread>
 
 #include "launch_main.h"
@@ -8,6 +9,8 @@
 #include "textscreen/platform/paths.h"
 
 int main() {
+  // The box's text may go to a closed pipe; the launcher still ends with 0.
+  std::signal(SIGPIPE, SIG_IGN);
   // The main program's path is relative to the launcher's own folder,
   // whatever folder the launcher was started from.
   std::string folder = ts::platform::ExecutableFolder();
@@ -18,6 +21,7 @@ int main() {
     try {
       launcher::LaunchMain();
     } catch (const ts::ProgramStop&) {
+    } catch (...) {
     }
   });
   program.join();

@@ -7,8 +7,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
-#include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,10 +24,9 @@
 #include "errors.h"
 #include "fatal_end.h"
 #include "platform/paths.h"
+#include "platform/program_start.h"
 #include "reset.h"
 #include "window.h"
-
-extern char** environ;
 
 namespace ts {
 namespace {
@@ -48,6 +47,10 @@ enum class Interpreter { Unchecked, Present, Absent } interpreter = Interpreter:
 
 constexpr int kEnd = -1;
 constexpr char kCR = 13, kLF = 10;
+// The most bytes one field read takes, a text's longest: a file without
+// separators (a device behind a regular name, a log named by mistake)
+// must not fill memory or hold the tool.
+constexpr int64_t kLongestField = 32767;
 
 bool IsLineEnd(int b) { return b == kCR || b == kLF; }
 bool EndsField(int b) { return b == ',' || IsLineEnd(b); }
@@ -326,26 +329,43 @@ const std::string& InterpreterPath() {
 // opens the redirection itself. -1 when it does not start.
 pid_t StartInterpreter(const Bytes& commandLine) {
   const std::string& program = InterpreterPath();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-  std::string slashC = "/c";
-  std::string line = commandLine;
-  std::string arg0 = program;
-  char* argv[] = {arg0.data(), slashC.data(), line.data(), nullptr};
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
+  posix_spawn_file_actions_t streams;
+  posix_spawn_file_actions_init(&streams);
+  posix_spawn_file_actions_addopen(&streams, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&streams, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&streams, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = platform::SpawnNative(program, {program, "/c", commandLine}, &streams);
+  posix_spawn_file_actions_destroy(&streams);
+  return pid;
+}
+
+// Two tools in one folder share its temporary files: from a hidden
+// command until its output file is deleted (or the next command), a tool
+// holds the folder, so that each run, read and deletion is its own. A
+// holder that keeps it too long (a probe that failed, its file left) is
+// waited for only so long.
+int heldFolder = -1;
+constexpr int kFolderWaitMs = 5000;
+constexpr int kFolderPollMs = 5;
+
+void ReleaseFolder() {
+  if (heldFolder < 0) return;
+  close(heldFolder);
+  heldFolder = -1;
+}
+
+void HoldFolder() {
+  ReleaseFolder();
+  int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  for (int waited = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; waited += kFolderPollMs) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kFolderWaitMs) {
+      close(fd);
+      return;
+    }
+    usleep(kFolderPollMs * 1000);
+  }
+  heldFolder = fd;
 }
 
 // Without limit; ECHILD too means it has ended (SIGCHLD may be ignored).
@@ -641,9 +661,11 @@ Bytes ReadField(long number) {
   if (ErrorPending()) return Bytes();
   OpenFile* f = Checked(number, FileMode::Input, true);
   if (!f) return Bytes();
+  const int64_t start = f->position;
+  auto tooLong = [&] { return f->position - start > kLongestField; };
 
   int b = Peek(*f);
-  while (b == ' ' || b == '\t') {
+  while ((b == ' ' || b == '\t') && !tooLong()) {
     ++f->position;
     b = Peek(*f);
   }
@@ -655,19 +677,23 @@ Bytes ReadField(long number) {
   Bytes field;
   if (b == '"') {
     ++f->position;
-    for (b = Peek(*f); b != kEnd; b = Peek(*f)) {
+    for (b = Peek(*f); b != kEnd && !tooLong(); b = Peek(*f)) {
       ++f->position;
       if (b == '"') break;
       field += char(b);
     }
-    for (b = Peek(*f); b != kEnd && !EndsField(b); b = Peek(*f)) ++f->position;
+    for (b = Peek(*f); b != kEnd && !EndsField(b) && !tooLong(); b = Peek(*f)) ++f->position;
   } else {
-    for (; b != kEnd && !EndsField(b); b = Peek(*f)) {
+    for (; b != kEnd && !EndsField(b) && !tooLong(); b = Peek(*f)) {
       field += char(b);
       ++f->position;
     }
     size_t keep = field.find_last_not_of(" \t");
     field.resize(keep == Bytes::npos ? 0 : keep + 1);
+  }
+  if (tooLong()) {
+    RaiseError(6);
+    return Bytes();
   }
   TakeSeparator(*f, b);
   return field;
@@ -678,8 +704,10 @@ float ReadNumber(long number) {
   OpenFile* f = Checked(number, FileMode::Input, true);
   if (!f) return 0;
 
+  const int64_t start = f->position;
+  auto tooLong = [&] { return f->position - start > kLongestField; };
   int b = Peek(*f);
-  while (b == ' ') {
+  while (b == ' ' && !tooLong()) {
     ++f->position;
     b = Peek(*f);
   }
@@ -688,7 +716,8 @@ float ReadNumber(long number) {
     return 0;
   }
 
-  // The longest stretch that forms a number.
+  // The longest stretch that forms a number. A stretch past the longest
+  // field is cut there; it has more digits than any number may have.
   double value = 0;
   int digits = 0, exponentDigits = 0;
   auto take = [&] {
@@ -700,7 +729,7 @@ float ReadNumber(long number) {
     int radix = (b == 'H' || b == 'h') ? 16 : (b == 'O' || b == 'o') ? 8 : 0;
     if (radix) {
       take();
-      for (; IsDigitOf(b, radix); take()) {
+      for (; IsDigitOf(b, radix) && !tooLong(); take()) {
         value = value * radix + DigitValue(b);
         ++digits;
       }
@@ -712,7 +741,7 @@ float ReadNumber(long number) {
       take();
     }
     bool point = false;
-    for (; (b >= '0' && b <= '9') || (b == '.' && !point); take()) {
+    for (; ((b >= '0' && b <= '9') || (b == '.' && !point)) && !tooLong(); take()) {
       if (b == '.') {
         point = true;
       } else {
@@ -727,7 +756,7 @@ float ReadNumber(long number) {
         exponent += char(b);
         take();
       }
-      for (; b >= '0' && b <= '9'; take()) {
+      for (; b >= '0' && b <= '9' && !tooLong(); take()) {
         ++exponentDigits;
         if (exponent.size() < 30) exponent += char(b);
       }
@@ -740,6 +769,10 @@ float ReadNumber(long number) {
   // What ended the number.
   for (;;) {
     if (b == kEnd) break;
+    if (tooLong()) {
+      overflow = true;
+      break;
+    }
     if (b == ',' || IsLineEnd(b)) {
       TakeSeparator(*f, b);
       break;
@@ -813,12 +846,16 @@ int FileExists(const Bytes& name) {
   if (ErrorPending()) return 0;
   platform::NativePath native = platform::ToNative(name);
   if (native.error != platform::PathError::None) return 0;
+  // A FIFO or a device is no file to read, and counts as missing.
   struct stat st;
-  return stat(native.path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) ? -1 : 0;
+  return stat(native.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? -1 : 0;
 }
 
 void DeleteMatching(const Bytes& pattern) {
   if (ErrorPending()) return;
+  struct Release {
+    ~Release() { ReleaseFolder(); }
+  } release;
   std::vector<std::string> matches;
   if (!Matching(pattern, matches)) return RaiseError(53);
   int deleted = 0;
@@ -887,6 +924,7 @@ void RunHidden(const Bytes& command) {
     if (probe > 0) WaitFor(probe);
   }
   if (interpreter == Interpreter::Absent) return;
+  HoldFolder();
   NoteShellOutput(command);
   pid_t pid = StartInterpreter(command);
   if (pid > 0) {
@@ -905,6 +943,7 @@ void SetInterpreterPath(const std::string& nativePath) {
 }
 
 void ResetFiles() {
+  ReleaseFolder();
   for (auto& [number, f] : files) close(f.fd);
   files.clear();
   interpreterPath.clear();

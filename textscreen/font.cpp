@@ -1,6 +1,7 @@
 #include "font.h"
 
 #include <SDL_ttf.h>
+#include <sys/stat.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -300,6 +301,10 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
   std::replace(toolPath.begin(), toolPath.end(), '/', '\\');
   platform::NativePath native = platform::ToNative(toolPath);
   if (native.error != platform::PathError::None) return -1;
+  // Only a regular file: SDL_ttf's open of a FIFO would wait for a writer
+  // for ever, and a device has no end.
+  struct stat st;
+  if (stat(native.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
 
   TTF_Font* font = nullptr;
   long pointSize = 0;

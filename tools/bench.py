@@ -37,7 +37,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import acceptance  # noqa: E402
 from acceptance import (NAME_FIELD, Bg, Ink, World, expect_screen, highlighted,  # noqa: E402
                         make_data)
-from xscreen import BLACK, DARK_BLUE, GREY, find_window, near  # noqa: E402
+from acceptance import START_TIMEOUT  # noqa: E402
+from xscreen import BLACK, DARK_BLUE, GREY, find_window, near, wait_until  # noqa: E402
 
 # World.start parks the pointer with an xdotool run; the bench does that
 # itself before its clock starts, so that the start figure holds the spawn
@@ -188,6 +189,20 @@ def idle_run(install, seconds):
         world.close(False)
 
 
+def startup_box_run(install, seconds):
+    """The tool's CPU use while the box of the font set-up (error 258 at
+    step 694) waits for its answer, the window not yet shown."""
+    world = World(install, "bench-box", None)
+    world.write("inifiles/fontkeus.ini", "Missing.ttf\r\n")
+    try:
+        world.start(LOGSHIP_BOX_ANSWER="")     # neither yes nor no: the desktop dialog asks
+        wait_until(lambda: os.path.exists(world.box_log), START_TIMEOUT, "the box of step 694")
+        time.sleep(0.5)                         # the helper's start is not the tool's wait
+        return idle_cpu_percent(world.proc.pid, seconds)
+    finally:
+        world.close(False)
+
+
 def time_start(install, pixels, geometry, sticks):
     """Milliseconds from the spawn to the window's first picture (the
     banner) and to the highlighted first entry; C and the `sticks` letters
@@ -289,6 +304,7 @@ def main():
     pixels = XServer()
 
     idle = [idle_run(install, args.idle) for _ in range(args.runs)]
+    box = [startup_box_run(install, args.idle) for _ in range(args.runs)]
     geometry = idle[0][0]
     # Each start and its floor side by side, so that a change in the load of
     # the machine meets both.
@@ -333,6 +349,8 @@ def main():
         line("%s CPU of %s" % ("(b)" if key == "menu" else "   ", label),
              [run[1][key][0] for run in idle], "%", target=1,
              note="  threads (last run): " + idle[-1][1][key][1])
+    line("    CPU of the start-up box (step 694), window not yet shown", [b[0] for b in box], "%",
+         target=1, note="  threads (last run): " + box[-1][1])
     print("    (each wait measured over %g s)" % args.idle)
     for n in sizes:
         size = "64 KiB" if n == 64 * 1024 else "1 MiB"

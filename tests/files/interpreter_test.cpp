@@ -194,4 +194,15 @@ TEST_F(InterpreterTest, RunHiddenWithoutCommandOrInterpreter) {
   EXPECT_EQ(window.hiddenCommands, 0);
 }
 
+TEST_F(InterpreterTest, OnlyALetterBeforeTheColonNamesADrive) {
+  Folder("1:");
+  Write("1:/inside.txt", "x");
+  for (const char* line : {"dir 1:", "dir 1:\\", "dir ?:"}) {
+    Run r = Cmd(line);
+    EXPECT_EQ(r.status, 1) << line;
+    EXPECT_EQ(r.out, "") << line;
+    EXPECT_EQ(r.err, "File Not Found\r\n") << line;
+  }
+}
+
 }  // namespace

@@ -182,4 +182,25 @@ TEST(ExecutableFolder, HoldsThisTest) {
   EXPECT_TRUE(std::filesystem::exists(folder + "/test_files")) << folder;
 }
 
+TEST(DriveTable, ManyBadEntriesAreNamedFirstAndThenCounted) {
+  tst::ChildResult run = tst::RunInChild({}, [] {
+    std::string table = "C=/";
+    for (int i = 0; i < 10000; ++i) table += ";bad" + std::to_string(i);
+    setenv("LOGSHIP_DRIVES", table.c_str(), 1);
+    for (int read = 0; read < 2; ++read) {
+      ts::platform::ReloadDrives();
+      if (ts::platform::DriveRoot('C') != "/") return 1;
+    }
+    return 0;
+  });
+  ASSERT_EQ(run.exitCode, 0);
+  std::string said;
+  for (int i = 0; i < 5; ++i)
+    said += std::string(program_invocation_short_name) + ": " +
+            LeftOut("bad" + std::to_string(i), "no \"=\" between drive letter and folder") + "\n";
+  said += std::string(program_invocation_short_name) +
+          ": and 9995 more LOGSHIP_DRIVES entries left out\n";
+  EXPECT_EQ(run.stderrText, said);
+}
+
 }  // namespace

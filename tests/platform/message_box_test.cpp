@@ -299,4 +299,53 @@ TEST_F(DesktopDialog, AnsweredWithTheKeyboardAndTheMouse) {
   }
 }
 
+// A process's state letter from /proc, 0 once it is gone.
+char ProcessState(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) return 0;
+  return line[line.rfind(')') + 2];
+}
+
+// The helper's process: the one child of `parent`.
+pid_t ChildOf(pid_t parent) {
+  std::ifstream children("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
+                         "/children");
+  pid_t child = 0;
+  children >> child;
+  return child;
+}
+
+TEST_F(DesktopDialog, AHelperEndsWithTheToolThatAsked) {
+  pid_t tool = fork();
+  if (tool == 0) {
+    setenv("DISPLAY", display.c_str(), 1);
+    unsetenv("LOGSHIP_BOX_ANSWER");
+    unsetenv("LOGSHIP_BOX_LOG");
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 2);
+    setsid();
+    _exit(AnswerCode(ShowMessageBox("Left behind", "Some text", BoxKind::YesNo)));
+  }
+  bool shown = false;
+  for (int tries = 0; tries < 500 && !shown; ++tries) {
+    shown = Shell("xwininfo -name 'Left behind'").find("IsViewable") != std::string::npos;
+    if (waitpid(tool, nullptr, WNOHANG) == tool)
+      GTEST_SKIP() << "the helper could not show a dialog here (X fonts missing?)";
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  pid_t helper = ChildOf(tool);
+  kill(tool, SIGKILL);
+  waitpid(tool, nullptr, 0);
+  ASSERT_TRUE(shown) << "no dialog";
+  ASSERT_GT(helper, 0);
+  char state = ProcessState(helper);
+  for (int tries = 0; tries < 250 && state != 0 && state != 'Z'; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    state = ProcessState(helper);
+  }
+  if (state != 0 && state != 'Z') kill(helper, SIGKILL);
+  EXPECT_TRUE(state == 0 || state == 'Z') << "the helper outlived its tool";
+}
+
 }  // namespace

@@ -83,8 +83,21 @@ std::string TakeEntry(const std::string& entry, DriveTable& roots) {
 // The complaints said so far: a table read again says none twice.
 std::vector<std::string> complaintsSaid;
 
+// The first few are named, the rest only counted: a table of thousands
+// of bad entries must not bury the terminal.
+constexpr size_t kComplaintsNamed = 5;
+
 void Say(const std::vector<std::string>& complaints) {
+  std::vector<std::string> lines;
+  size_t more = 0;
   for (const std::string& line : complaints) {
+    if (lines.size() < kComplaintsNamed) lines.push_back(line);
+    else ++more;
+  }
+  if (more > 0)
+    lines.push_back("and " + std::to_string(more) + " more LOGSHIP_DRIVES " +
+                    (more == 1 ? "entry" : "entries") + " left out");
+  for (const std::string& line : lines) {
     if (std::find(complaintsSaid.begin(), complaintsSaid.end(), line) != complaintsSaid.end())
       continue;
     complaintsSaid.push_back(line);

@@ -4,11 +4,14 @@
 #include <errno.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "../codepage437.h"
@@ -87,13 +90,49 @@ std::vector<Bytes> SplitCommandLine(const Bytes& line) {
   return words;
 }
 
-pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv) {
+namespace {
+
+// Entries the layer put into its own environment for SDL, and what the
+// user had set under their names; known by address, so that a value SDL
+// is handed on another thread is never read here.
+struct OwnEntry {
+  const char* entry;
+  std::string userEntry;  // empty: the user had set none
+};
+std::vector<OwnEntry> ownEntries;
+
+// The environment the user gave the program.
+std::vector<char*> UserEnvironment() {
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e) {
+    bool own = std::any_of(ownEntries.begin(), ownEntries.end(),
+                           [e](const OwnEntry& o) { return o.entry == *e; });
+    if (!own) env.push_back(*e);
+  }
+  for (OwnEntry& o : ownEntries)
+    if (!o.userEntry.empty()) env.push_back(o.userEntry.data());
+  env.push_back(nullptr);
+  return env;
+}
+
+}  // namespace
+
+void PutOwnEnvironmentEntry(char* entry) {
+  const char* equals = std::strchr(entry, '=');
+  std::string name(entry, equals ? size_t(equals - entry) : std::strlen(entry));
+  const char* user = std::getenv(name.c_str());
+  ownEntries.push_back({entry, user ? name + "=" + user : std::string()});
+  putenv(entry);
+}
+
+pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv,
+                  posix_spawn_file_actions_t* streams) {
   std::vector<char*> cargv;
   for (const std::string& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
   cargv.push_back(nullptr);
 
-  // The caller's threads may block or ignore signals (SDL does); the new
-  // program must not inherit that.
+  // The caller's threads may block or ignore signals (SDL does, and the
+  // tools ignore SIGPIPE); the new program must not inherit that.
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t none, all;
@@ -102,15 +141,31 @@ pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv)
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setsigdefault(&attr, &all);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  // Only the standard streams go over: not the font file, the display's
+  // connection or a pipe of SDL.
+  posix_spawn_file_actions_t own;
+  if (!streams) {
+    posix_spawn_file_actions_init(&own);
+    streams = &own;
+  }
+  posix_spawn_file_actions_addclosefrom_np(streams, 3);
 
+  std::vector<char*> env = UserEnvironment();
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, path.c_str(), nullptr, &attr, cargv.data(), environ);
+  int rc = posix_spawn(&pid, path.c_str(), streams, &attr, cargv.data(), env.data());
+  if (streams == &own) posix_spawn_file_actions_destroy(&own);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
     errno = rc;
     return -1;
   }
   return pid;
+}
+
+void EndWithParent() {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // Orphaned before the line above: taken over by init.
+  if (getppid() == 1) _exit(1);
 }
 
 bool SpawnCommandLine(const Bytes& commandLine) {

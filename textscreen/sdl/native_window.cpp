@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "textscreen/platform/program_start.h"
+
 namespace ts::sdl {
 namespace {
 
@@ -19,6 +21,7 @@ constexpr char kPositionName[] = "SDL_VIDEO_WINDOW_POS=";
 char positionEnv[64] = "SDL_VIDEO_WINDOW_POS=";
 char* const positionValue = positionEnv + sizeof(kPositionName) - 1;
 constexpr size_t kValueRoom = sizeof(positionEnv) - (sizeof(kPositionName) - 1);
+char videoDriverEnv[] = "SDL_VIDEODRIVER=x11";
 
 struct X11Window {
   Display* display = nullptr;
@@ -71,7 +74,17 @@ Window OuterWindow(Display* d, Window w) {
 void NativeWindow::PrepareProcess() {
   XInitThreads();
   positionValue[0] = '\0';
-  putenv(positionEnv);
+  platform::PutOwnEnvironmentEntry(positionEnv);
+  // Without a display SDL would fall back to a text console driver that
+  // paints the terminal and waits there for keys; a driver the user names
+  // is the user's choice.
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (!driver || !*driver) platform::PutOwnEnvironmentEntry(videoDriverEnv);
+}
+
+bool NativeWindow::OwnVideoDriver() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  return driver == videoDriverEnv + sizeof("SDL_VIDEODRIVER=") - 1;
 }
 
 SDL_Surface* NativeWindow::SetVideoMode(int width, int height) {
@@ -138,6 +151,8 @@ void NativeWindow::SetVisible(bool visible, int wantedWidth, int wantedHeight) {
 }
 
 void NativeWindow::MoveTo(int x, int y) {
+  x = Placeable(x);
+  y = Placeable(y);
   std::lock_guard<std::mutex> guard(lock_);
   if (!made_) {
     position_ = Position{x, y, false};

@@ -5,6 +5,7 @@
 #pragma once
 #include <SDL/SDL.h>
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 
@@ -15,6 +16,8 @@ class NativeWindow {
   // Before SDL_Init and before any other thread runs: lets Xlib serve
   // both threads and gives SDL a place for the first window's position.
   static void PrepareProcess();
+  // True when SDL uses the X11 driver because the user named none.
+  static bool OwnVideoDriver();
 
   // SDL 1.2 keeps a scanline's length in bytes in 16 bits (4 bytes a
   // pixel), and X11 and SDL's rectangles place pixels at signed 16-bit
@@ -22,6 +25,8 @@ class NativeWindow {
   static bool CanMake(int width, int height) {
     return width >= 1 && height >= 1 && width <= 16383 && height <= 32767;
   }
+  // A desktop position as X can place it: beyond 16 bits it would wrap.
+  static int Placeable(int coordinate) { return std::clamp(coordinate, -32768, 32767); }
 
   // Window thread: makes the window, or makes it again at a new size. A
   // first window comes up where MoveTo or Centre asked. Null on failure,

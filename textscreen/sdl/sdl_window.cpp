@@ -6,6 +6,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <set>
 #include <thread>
@@ -163,7 +164,9 @@ int WindowThread::Run() {
         const uint64_t untilDrawing =
             quiet == kAll ? kAll : uint64_t(untilRedraw) + uint64_t(quiet) * kRedrawPeriodMs;
         idle = Uint32(std::min<uint64_t>({untilDrawing, untilPlacement, kLongestIdleMs}));
-        stillQuiet = [this] { return ScreenChanges() == drawn_.changes; };
+        // A hidden window stays quiet whatever the screen does: the
+        // show wakes it.
+        stillQuiet = [this] { return !port_.MayDraw() || ScreenChanges() == drawn_.changes; };
         passedRedraws = true;
       }
     }
@@ -193,9 +196,10 @@ void WindowThread::Finish() {
 }
 
 Uint32 WindowThread::QuietRedraws() {
-  if (port_.FontChangePending()) return 0;
-  // A hidden window draws nothing; showing it wakes the window thread.
+  // A hidden window draws nothing, and takes a new font when it is shown;
+  // showing it wakes the window thread.
   if (!port_.MayDraw()) return kAll;
+  if (port_.FontChangePending()) return 0;
   if (!drawn_.valid || drawn_.blinking || ScreenChanges() != drawn_.changes) return 0;
   if (!drawn_.cursor) return kAll;
   // The cursor turns on or off when bit 2 of the count changes.
@@ -311,9 +315,19 @@ int RunWindowed(std::function<void()> programMain) {
   // SDL 1.2 opens the display twice in a row, and now and then (about one
   // start in ten under Xvfb) the second open fails on a display that is
   // there; a few more tries get through.
+  const char* display = std::getenv("DISPLAY");
+  const bool ownDriver = NativeWindow::OwnVideoDriver();
   for (int tries = 1; SDL_Init(SDL_INIT_VIDEO) < 0; ++tries) {
-    if (tries == kDisplayTries) {
-      std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
+    const bool noDisplay = ownDriver && (!display || !*display);
+    if (tries == kDisplayTries || noDisplay) {
+      if (noDisplay)
+        std::fprintf(stderr, "logship: cannot open the window: no display is set (DISPLAY is "
+                             "empty)\n");
+      else if (ownDriver)
+        std::fprintf(stderr, "logship: cannot open the window: the display \"%s\" does not "
+                             "answer\n", display);
+      else
+        std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
       return window.Abandon();
     }
     SDL_Delay(20);

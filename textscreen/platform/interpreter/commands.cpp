@@ -105,6 +105,13 @@ int DirectoryCommand(const std::vector<Bytes>& args, Output& o) {
     target = a;
   }
 
+  // Only a letter names a drive: "1:" is no path that exists.
+  const bool hasDrive = target.size() >= 2 && target[1] == ':';
+  const char first = hasDrive ? UpperAZ(target.substr(0, 1))[0] : 0;
+  if (hasDrive && (first < 'A' || first > 'Z')) {
+    o.err += "File Not Found\r\n";
+    return 1;
+  }
   platform::NativePath native = platform::ToNative(target);
   if (native.error == platform::PathError::NoDrive) {
     o.err += kNoDrive;
@@ -122,7 +129,6 @@ int DirectoryCommand(const std::vector<Bytes>& args, Output& o) {
   }
 
   // The drive as asked for, even when another letter shares its root.
-  bool hasDrive = target.size() >= 2 && target[1] == ':';
   char letter = 0;
   Bytes form;
   std::optional<std::string> root;

@@ -3,6 +3,7 @@
 // Opens the redirections first, as cmd does, so that "dir Q: > direct.tmp"
 // leaves an empty direct.tmp when Q is no drive; the tool measures it.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 
 #include "interpreter.h"
 #include "textscreen/platform/paths.h"
+#include "textscreen/platform/program_start.h"
 #include "textscreen/platform/write_all.h"
 
 namespace ts::cmd {
@@ -28,22 +30,35 @@ bool Redirect(const Redirection& r, std::string& err) {
     err += "The device is not ready.\r\n";
     return false;
   }
-  // Never through a link: it could lead to any file, the user's log among them.
+  // Never through a link: it could lead to any file, the user's log among
+  // them. Nor into a FIFO or a device: the open could wait for ever, and
+  // what is written there is no file the tool can read back.
   int fd = -1, code = ELOOP;
-  if (platform::WritablePlace(native)) {
+  struct stat st;
+  if (platform::WritablePlace(native) &&
+      (lstat(native.path.c_str(), &st) != 0 || S_ISREG(st.st_mode))) {
     fd = open(native.path.c_str(),
-              O_WRONLY | O_CREAT | O_NOFOLLOW | (r.append ? O_APPEND : O_TRUNC) | O_CLOEXEC, 0666);
+              O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK |
+                  (r.append ? O_APPEND : O_TRUNC) | O_CLOEXEC,
+              0666);
     code = errno;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+      close(fd);
+      fd = -1;
+      code = EACCES;
+    }
   }
   if (fd < 0) {
     if (code == ENOENT || code == ENOTDIR)
       err += "The system cannot find the path specified.\r\n";
-    else if (code == EACCES || code == EPERM || code == EROFS || code == EISDIR || code == ELOOP)
+    else if (code == EACCES || code == EPERM || code == EROFS || code == EISDIR || code == ELOOP ||
+             code == ENXIO)
       err += "Access is denied.\r\n";
     else
       err += std::string(std::strerror(code)) + "\r\n";
     return false;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   dup2(fd, 1);
   close(fd);
   return true;
@@ -122,6 +137,9 @@ CommandLine Parse(const Bytes& line) {
 }  // namespace ts::cmd
 
 int main(int argc, char** argv) {
+  // The tool waits for its command; a command of a tool that is gone has
+  // no one to read what it writes.
+  ts::platform::EndWithParent();
   ts::cmd::Output o;
   int status;
   if (argc < 3 || (std::strcmp(argv[1], "/c") != 0 && std::strcmp(argv[1], "/C") != 0)) {

@@ -4,6 +4,10 @@
 // SDL 2 never meets the SDL 1.2 of the export tool. It answers by its exit
 // status (see message_box.h).
 #include <SDL.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 
@@ -12,6 +16,9 @@
 using namespace ts::platform;
 
 int main(int argc, char** argv) {
+  // A box of a tool that is gone has no one to answer to.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() == 1) return kHelperCannotAsk;
   if (argc != 4) return kHelperCannotAsk;
   bool ok = std::strcmp(argv[1], "ok") == 0;
   if (!ok && std::strcmp(argv[1], "yesno") != 0) return kHelperCannotAsk;
