@@ -58,10 +58,13 @@ class ExportFlowTest : public tst::LayerTest {
     ts::platform::ReloadDrives();
   }
 
-  // A next program that records that it ran.
+  // A next program that records that it ran; the mark appears whole, so
+  // that a test waiting for it never reads it half written.
   std::string NextProgram() {
     fs::path script = tool / "next.sh";
-    tst::WriteFile(script, "#!/bin/sh\npwd > '" + (root / "ran").string() + "'\n", 0755);
+    const std::string ran = (root / "ran").string();
+    tst::WriteFile(script, "#!/bin/sh\npwd > '" + ran + ".tmp' && mv '" + ran + ".tmp' '" + ran + "'\n",
+                   0755);
     return "next.sh";
   }
 
