@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Acceptance run: the programs installed in <build dir>/install, in an X
-# server of their own.   run.sh <build dir> [acceptance.py options]
+# Acceptance run: the programs just built, installed afresh into
+# <build dir>/acceptance-install, in an X server of their own.
+#   run.sh <build dir> [acceptance.py options]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:?usage: run.sh <build dir>}" && pwd)"
 shift
-install="$build/install"
+install="$build/acceptance-install"
 
 for tool in Xvfb xdotool xwd xwininfo python3; do
   if ! command -v "$tool" >/dev/null; then
@@ -14,13 +15,10 @@ for tool in Xvfb xdotool xwd xwininfo python3; do
     exit 1
   fi
 done
-# ctest straight after a build, without scripts/test.sh's install step.
-if [ ! -x "$install/logship" ]; then
-  cmake --install "$build" --prefix "$install" >/dev/null
-fi
+# Whatever was installed before may be older than the build.
+rm -rf "$install"
+cmake --install "$build" --prefix "$install" >/dev/null
 
 rm -rf "$build/acceptance-artifacts"
-if ! "$here/with_xvfb.sh" python3 -B "$here/acceptance.py" "$install" \
-     --artifacts "$build/acceptance-artifacts" "$@"; then
-  exit 1
-fi
+"$here/with_xvfb.sh" python3 -B "$here/acceptance.py" "$install" \
+  --artifacts "$build/acceptance-artifacts" "$@"

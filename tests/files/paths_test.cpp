@@ -38,6 +38,28 @@ std::string LeftOut(const std::string& entry, const std::string& why) {
   return "LOGSHIP_DRIVES entry \"" + entry + "\" left out: " + why;
 }
 
+TEST(DriveTable, WithoutTheVariableMountsTakeTheLettersFromD) {
+  std::string many;
+  for (int i = 0; i < 24; ++i) many += "/dev/sd" + std::to_string(i) + " /mnt/m" +
+                                       std::string(1, char('a' + i)) + " vfat rw 0 0\n";
+  std::string lettersDToZ;
+  for (int i = 0; i < 23; ++i)
+    lettersDToZ += ";" + std::string(1, char('D' + i)) + "=/mnt/m" + std::string(1, char('a' + i));
+  const struct {
+    const char* name;
+    std::string mounts, table;
+  } cases[] = {
+      {"no stick", "/dev/sda1 / ext4 rw 0 0\nproc /proc proc rw 0 0\n", "C=/"},
+      {"sticks in sorted order",
+       "/dev/sda1 / ext4 rw 0 0\n/dev/sdc1 /run/media/op/B vfat rw 0 0\n"
+       "/dev/sdb1 /media/op/STICK vfat rw 0 0\n/dev/sdd1 /mnt/card vfat rw 0 0\n",
+       "C=/;D=/media/op/STICK;E=/mnt/card;F=/run/media/op/B"},
+      {"more sticks than letters", many, "C=/" + lettersDToZ},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TableText(ts::platform::DefaultDrives(c.mounts)), c.table) << c.name;
+}
+
 TEST(DriveTable, EntriesThatDoNotParseAreNamedAndLeftOut) {
   const std::string twice = "E is given twice; the first, E=/a, counts";
   struct Case {
@@ -100,6 +122,11 @@ TEST_F(FilesTest, DrivesFromTheVariable) {
   EXPECT_EQ(ts::platform::DriveRoot('C'), "/");
   EXPECT_EQ(ts::platform::DriveRoot('A'), std::nullopt);
   EXPECT_EQ(ts::platform::DriveRoot('B'), std::nullopt);
+  // The rest as this machine's mounts give them.
+  const ts::platform::DriveTable mounted =
+      ts::platform::DefaultDrives(tst::ReadFile("/proc/self/mounts").value_or(""));
+  for (char letter = 'D'; letter <= 'Z'; ++letter)
+    EXPECT_EQ(ts::platform::DriveRoot(letter), mounted[letter - 'A']) << letter;
 }
 
 TEST_F(FilesTest, ToolPathsBecomeNativePaths) {

@@ -11,6 +11,7 @@
 #include "export/export_main.h"
 #include "export/globals.h"
 #include "support/child_process.h"
+#include "support/installed_font.h"
 #include "support/scripted.h"
 #include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
@@ -35,9 +36,8 @@ class ExportFlowTest : public tst::LayerTest {
     for (auto& d : {tool, driveC, driveE, tool / "Fonts", tool / "inifiles"})
       fs::create_directories(d);
     tst::WriteFile(driveC / "autoexec.bat", "rem\r\n");
-    fs::create_symlink("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
-                       tool / "Fonts" / "DejaVuSansMono.ttf");
-    tst::WriteFile(tool / "inifiles" / "fontkeus.ini", "DejaVuSansMono.ttf\r\n");
+    fs::create_symlink(tst::kInstalledFace, tool / "Fonts" / tst::kInstalledFaceName);
+    tst::WriteFile(tool / "inifiles" / "fontkeus.ini", tst::kInstalledFaceName + "\r\n");
     oldCwd = fs::current_path();
     fs::current_path(tool);
     MapDrives("C=" + driveC.string() + ";E=" + driveE.string());

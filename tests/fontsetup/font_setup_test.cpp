@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "export/font_setup.h"
+#include "support/installed_font.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
@@ -24,8 +25,6 @@ using logship::NumberFromText;
 using logship::SetupFont;
 using Position = std::pair<int, int>;
 
-const char* kMonospace = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
-const char* kProportional = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 struct Spelled {
   std::string text;
@@ -104,8 +103,7 @@ class FontSetupTest : public tst::LayerTest {
   void Settings(const std::string& fontnr) { Write("inifiles/Fontnr.ini", fontnr); }
   void FontName(const std::string& name) { Write("inifiles/fontkeus.ini", name + "\r\n"); }
   void ProvideFont(const std::string& name) {
-    if (!fs::exists(kMonospace)) GTEST_SKIP() << kMonospace << " is not installed";
-    fs::copy_file(kMonospace, fs::path("Fonts") / name);
+    fs::copy_file(tst::kInstalledFace, fs::path("Fonts") / name);
   }
   static void Write(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
@@ -180,8 +178,8 @@ TEST_F(FontSetupTest, SizeAloneGivesTwoEndOfFileBoxes) {
 }
 
 TEST_F(FontSetupTest, FontNamedInFontkeus) {
-  ProvideFont("DejaVuSansMono.ttf");
-  FontName("DejaVuSansMono.ttf");
+  ProvideFont(tst::kInstalledFaceName);
+  FontName(tst::kInstalledFaceName);
   SetupFont();
   EXPECT_TRUE(boxes.empty()) << BoxTexts();
   EXPECT_EQ(ts::CellHeight(), 15);
@@ -192,8 +190,7 @@ TEST_F(FontSetupTest, FontNamedInFontkeus) {
 TEST_F(FontSetupTest, FontThatDoesNotLoadKeepsTheBuiltInFontAtThePositionRead) {
   ProvideFont("Lucon.ttf");
   Write("Fonts/Notatruetype.ttf", "plain text");
-  const bool proportional = fs::exists(kProportional);
-  if (proportional) fs::copy_file(kProportional, "Fonts/Proportional.ttf");
+  fs::copy_file(tst::kProportionalFace, "Fonts/Proportional.ttf");
   struct Row {
     std::string fontnr, fontName;
     Position at;
@@ -202,8 +199,8 @@ TEST_F(FontSetupTest, FontThatDoesNotLoadKeepsTheBuiltInFontAtThePositionRead) {
       {"20,30,40", "Nothere.ttf", {30, 40}},
       {"20,31,41", "Notatruetype.ttf", {31, 41}},
       {"2000,1,1", "Lucon.ttf", {1, 1}},  // LoadFont gives 0
+      {"20,32,42", "Proportional.ttf", {32, 42}},
   };
-  if (proportional) rows.push_back({"20,32,42", "Proportional.ttf", {32, 42}});
   for (const Row& r : rows) {
     boxes.clear();
     window.moves.clear();

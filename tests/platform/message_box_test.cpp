@@ -184,15 +184,17 @@ TEST(MessageBox, OnATerminalTheQuestionIsAskedUntilAnswered) {
 }
 
 // The real dialog under a virtual X server, answered by keys and a click.
-// Needs Xvfb, xdotool and X fonts; skipped where they are not installed.
+// Skipped only where the machine lacks what the dialog needs, checked
+// before the helper runs; once it runs, a dialog that does not come is a
+// failure.
 class DesktopDialog : public ::testing::Test {
  protected:
   void SetUp() override {
     if (system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && "
-               "command -v xwininfo >/dev/null") != 0)
-      GTEST_SKIP() << "no Xvfb, xdotool or xwininfo";
-    std::string helper = ts::platform::ExecutableFolder() + "/logship-msgbox";
-    if (access(helper.c_str(), X_OK) != 0) GTEST_SKIP() << "no logship-msgbox built";
+               "command -v xwininfo >/dev/null && command -v xlsfonts >/dev/null") != 0)
+      GTEST_SKIP() << "no Xvfb, xdotool, xwininfo or xlsfonts (scripts/setup.sh installs them)";
+    helper = ts::platform::ExecutableFolder() + "/logship-msgbox";
+    ASSERT_EQ(access(helper.c_str(), X_OK), 0) << "no helper " << helper;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     xvfb = fork();
@@ -202,8 +204,10 @@ class DesktopDialog : public ::testing::Test {
       dup2(null, 1);
       dup2(null, 2);
       std::string fd = std::to_string(fds[1]);
+      // Without -noreset the server resets whenever its last client leaves,
+      // and a dialog that comes then finds no server.
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
-             "tcp", static_cast<char*>(nullptr));
+             "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
@@ -214,6 +218,9 @@ class DesktopDialog : public ::testing::Test {
     close(fds[0]);
     ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     display = ":" + number;
+    // SDL's dialog draws its text in a 12-point X font.
+    if (Shell("xlsfonts -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*'").empty())
+      GTEST_SKIP() << "the X server has no 12-point font (package xfonts-base)";
   }
   void TearDown() override {
     if (xvfb > 0) {
@@ -236,6 +243,7 @@ class DesktopDialog : public ::testing::Test {
 
   pid_t xvfb = -1;
   std::string display;
+  std::string helper;
 };
 
 TEST_F(DesktopDialog, AnsweredWithTheKeyboardAndTheMouse) {
@@ -264,13 +272,22 @@ TEST_F(DesktopDialog, AnsweredWithTheKeyboardAndTheMouse) {
       _exit(AnswerCode(ShowMessageBox(c.caption, "Some text", c.kind)));
     }
     std::string info;
-    for (int tries = 0; tries < 500; ++tries) {
+    bool viewable = false;
+    for (int tries = 0; tries < 500 && !viewable; ++tries) {
       info = Shell(std::string("xwininfo -name '") + c.caption + "'");
       // A key sent before the dialog is mapped goes to the root window.
-      if (info.find("IsViewable") != std::string::npos) break;
-      if (waitpid(box, nullptr, WNOHANG) == box)
-        GTEST_SKIP() << "the helper could not show a dialog here (X fonts missing?)";
+      viewable = info.find("IsViewable") != std::string::npos;
+      if (viewable) break;
+      int early = 0;
+      if (waitpid(box, &early, WNOHANG) == box)
+        FAIL() << "the box ended before its dialog came up, with answer "
+               << (WIFEXITED(early) ? WEXITSTATUS(early) : -1);
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!viewable) {
+      kill(box, SIGKILL);
+      waitpid(box, nullptr, 0);
+      FAIL() << "no dialog came up";
     }
     auto field = [&](const std::string& name) {
       size_t at = info.find(name + ":");
@@ -278,7 +295,6 @@ TEST_F(DesktopDialog, AnsweredWithTheKeyboardAndTheMouse) {
     };
     int x = field("Absolute upper-left X"), y = field("Absolute upper-left Y");
     int w = field("Width"), h = field("Height");
-    ASSERT_GT(w, 0) << "no dialog window";
     // Without a window manager the keys go to the window under the pointer.
     std::string action = c.key ? std::string("key ") + c.key : "click 1";
     int px = c.key ? x + w / 2 : x + w * 3 / 4, py = c.key ? y + 10 : y + h - 26;

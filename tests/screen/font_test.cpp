@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <numeric>
 
+#include "support/installed_font.h"
 #include "support/scripted.h"
 #include "textscreen/reset.h"
 #include "textscreen/font.h"
@@ -11,7 +12,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kDejaVu = "/usr/share/fonts/truetype/dejavu";
+// The installed face and a proportional one, as the tool names them.
+const std::string kMono = "Fonts/" + tst::kInstalledFaceName;
+const std::string kProportional = "Fonts/Proportional.ttf";
 
 int SetPixels(const ts::GlyphBitmap& g) { return std::accumulate(g.bits.begin(), g.bits.end(), 0); }
 
@@ -57,8 +60,9 @@ class FontTest : public tst::LayerTest {
     previous_ = fs::current_path();
     dir_ = fs::temp_directory_path() / ("screen_font_" + std::to_string(getpid()));
     fs::create_directories(dir_ / "Fonts");
-    for (const char* face : {"DejaVuSansMono.ttf", "DejaVuSans.ttf"})
-      fs::copy_file(kDejaVu / face, dir_ / "Fonts" / face, fs::copy_options::overwrite_existing);
+    fs::copy_file(tst::kInstalledFace, dir_ / kMono, fs::copy_options::overwrite_existing);
+    fs::copy_file(tst::kProportionalFace, dir_ / kProportional,
+                  fs::copy_options::overwrite_existing);
     fs::current_path(dir_);
   }
   void TearDown() override {
@@ -70,7 +74,7 @@ class FontTest : public tst::LayerTest {
 };
 
 TEST_F(FontTest, MonospaceFaceServesTheScreen) {
-  long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", 15, "monospace");
+  long handle = ts::LoadFont(kMono, 15, "monospace");
   ASSERT_EQ(handle, 32);
   EXPECT_FALSE(ts::ErrorPending());
   EXPECT_EQ(ts::CellHeight(), 16) << "loading alone does not change the screen's font";
@@ -91,7 +95,7 @@ TEST_F(FontTest, MonospaceFaceServesTheScreen) {
   EXPECT_GT(SetPixels(font.Glyph('A')), 0);
   EXPECT_TRUE(HasFullColumn(font.Glyph(179)));
 
-  EXPECT_EQ(ts::LoadFont("Fonts\\DejaVuSansMono.ttf", 20, "MONOSPACE"), 33);
+  EXPECT_EQ(ts::LoadFont("Fonts\\" + tst::kInstalledFaceName, 20, "MONOSPACE"), 33);
 }
 
 TEST_F(FontTest, CellHeightIsTheRoundedSize) {
@@ -101,7 +105,7 @@ TEST_F(FontTest, CellHeightIsTheRoundedSize) {
   };
   for (Case c : {Case{15, 15}, Case{15.5, 16}, Case{16.5, 16}, Case{24.4, 24}}) {
     SCOPED_TRACE(c.size);
-    long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", c.size, "monospace");
+    long handle = ts::LoadFont(kMono, c.size, "monospace");
     ASSERT_GE(handle, 32);
     ts::UseFont(handle);
     EXPECT_EQ(ts::CellHeight(), c.height);
@@ -109,7 +113,7 @@ TEST_F(FontTest, CellHeightIsTheRoundedSize) {
 }
 
 TEST_F(FontTest, SizeBelowOneIsAPointSizeInThousandths) {
-  long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", 0.02, "monospace");
+  long handle = ts::LoadFont(kMono, 0.02, "monospace");
   ASSERT_GE(handle, 32);
   ts::UseFont(handle);
   EXPECT_GT(ts::CellHeight(), 15);  // line height of the 20-point face less 2
@@ -133,8 +137,8 @@ TEST_F(FontTest, HandlesThatNameNoFont) {
 }
 
 TEST_F(FontTest, ProportionalFace) {
-  EXPECT_EQ(ts::LoadFont("Fonts/DejaVuSans.ttf", 15, "monospace"), -1);
-  long handle = ts::LoadFont("Fonts/DejaVuSans.ttf", 15, "");
+  EXPECT_EQ(ts::LoadFont(kProportional, 15, "monospace"), -1);
+  long handle = ts::LoadFont(kProportional, 15, "");
   EXPECT_EQ(handle, 32) << "the refused face took no handle";
   ts::UseFont(handle);
   EXPECT_EQ(ts::PendingError(), 5u);
@@ -161,16 +165,16 @@ TEST_F(FontTest, OptionsAndSizes) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ts::ResetLayer();
-    long result = ts::LoadFont("Fonts/DejaVuSansMono.ttf", c.size, c.options);
+    long result = ts::LoadFont(kMono, c.size, c.options);
     EXPECT_EQ(result >= 32 ? 1 : result, c.result);
     EXPECT_EQ(ts::PendingError(), c.error);
   }
 }
 
 TEST_F(FontTest, NothingLoadsOrChangesWhileAnErrorIsPending) {
-  long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", 15, "monospace");
+  long handle = ts::LoadFont(kMono, 15, "monospace");
   ts::RaiseError(53);
-  EXPECT_EQ(ts::LoadFont("Fonts/DejaVuSansMono.ttf", 15, "monospace"), 0);
+  EXPECT_EQ(ts::LoadFont(kMono, 15, "monospace"), 0);
   ts::UseFont(handle);
   EXPECT_EQ(ts::CellHeight(), 16);
   EXPECT_EQ(ts::PendingError(), 53u);

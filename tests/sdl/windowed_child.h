@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/installed_font.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/reset.h"
 #include "textscreen/sdl/sdl_window.h"
@@ -27,7 +28,7 @@
 namespace sdltest {
 
 // The installed face, by its path in the tool's form (C is "/").
-constexpr char kDejaVu[] = "C:/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+inline const std::string kDejaVu = "C:" + tst::kInstalledFace;
 
 class Report {
  public:

@@ -124,4 +124,12 @@ inline std::string RecordingScript(const std::string& marks, const std::string& 
          "echo done > '" + marks + "/finished'\n";
 }
 
+// As RecordingScript, but in place of the sleep it holds until
+// `<marks>/go` exists (30 s at most): a start that waited for its program
+// shows as a `finished` that is there before the test wrote `go`.
+inline std::string HeldRecordingScript(const std::string& marks) {
+  return RecordingScript(marks, "0; i=0; while [ ! -e '" + marks +
+                                    "/go' ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done");
+}
+
 }  // namespace tst

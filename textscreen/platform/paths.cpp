@@ -106,8 +106,6 @@ void Say(const std::vector<std::string>& complaints) {
 }
 
 Table FromMounts() {
-  Table t;
-  t['C' - 'A'] = "/";
   std::string text;
   int fd = open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {
@@ -117,12 +115,7 @@ Table FromMounts() {
       if (n > 0) text.append(chunk, size_t(n));
     close(fd);
   }
-  int next = 'D' - 'A';
-  for (const std::string& mount : RemovableMountPoints(text)) {
-    if (next >= 26) break;
-    t[next++] = mount;
-  }
-  return t;
+  return DefaultDrives(text);
 }
 
 const Table& Drives() {
@@ -201,6 +194,17 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder, const std
 }
 
 }  // namespace
+
+DriveTable DefaultDrives(const std::string& mountsText) {
+  DriveTable t;
+  t['C' - 'A'] = "/";
+  int next = 'D' - 'A';
+  for (const std::string& mount : RemovableMountPoints(mountsText)) {
+    if (next >= 26) break;
+    t[next++] = mount;
+  }
+  return t;
+}
 
 std::vector<std::string> RemovableMountPoints(const std::string& mountsText) {
   std::vector<std::string> points;

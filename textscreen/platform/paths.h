@@ -33,6 +33,9 @@ DriveMapping ParseDriveMapping(const std::string& text);
 // The mount points under /media, /run/media and /mnt in the text of
 // /proc/self/mounts, unescaped and sorted: the drives from D on.
 std::vector<std::string> RemovableMountPoints(const std::string& mountsText);
+// The table without LOGSHIP_DRIVES: C is "/", those mount points take the
+// letters from D on, A and B stay unmapped.
+DriveTable DefaultDrives(const std::string& mountsText);
 
 enum class PathError { None, NoDrive, NotReady };
 
