@@ -1,35 +1,12 @@
-#include <unistd.h>
-
-#include <filesystem>
-#include <numeric>
-
-#include "support/scripted.h"
+#include "support/fonts.h"
 #include "textscreen/reset.h"
 #include "textscreen/font.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const fs::path kDejaVu = "/usr/share/fonts/truetype/dejavu";
-
-int SetPixels(const ts::GlyphBitmap& g) { return std::accumulate(g.bits.begin(), g.bits.end(), 0); }
-
-bool RowFull(const ts::GlyphBitmap& g, int y) {
-  for (int x = 0; x < g.width; ++x)
-    if (!g.bits[y * g.width + x]) return false;
-  return true;
-}
-
-// True when one column is set in every row: a vertical line through the cell.
-bool HasFullColumn(const ts::GlyphBitmap& g) {
-  for (int x = 0; x < g.width; ++x) {
-    bool full = true;
-    for (int y = 0; y < g.height; ++y) full = full && g.bits[y * g.width + x];
-    if (full) return true;
-  }
-  return false;
-}
+using tst::HasFullColumn;
+using tst::RowFull;
+using tst::SetPixels;
 
 TEST(BuiltinFont, DrawsTheCodePageGlyphs) {
   ts::ResetFonts();
@@ -48,51 +25,8 @@ TEST(BuiltinFont, DrawsTheCodePageGlyphs) {
   EXPECT_NE(font.Glyph(130).bits, font.Glyph('e').bits);
 }
 
-// Each test runs in a folder of its own that holds Fonts/ with the faces,
-// so that names are given as the tool gives them: relative, with "/".
-class FontTest : public tst::LayerTest {
- protected:
-  void SetUp() override {
-    tst::LayerTest::SetUp();
-    previous_ = fs::current_path();
-    dir_ = fs::temp_directory_path() / ("screen_font_" + std::to_string(getpid()));
-    fs::create_directories(dir_ / "Fonts");
-    for (const char* face : {"DejaVuSansMono.ttf", "DejaVuSans.ttf"})
-      fs::copy_file(kDejaVu / face, dir_ / "Fonts" / face, fs::copy_options::overwrite_existing);
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-    tst::LayerTest::TearDown();
-  }
-  fs::path previous_, dir_;
-};
-
-TEST_F(FontTest, MonospaceFaceServesTheScreen) {
-  long handle = ts::LoadFont("Fonts/DejaVuSansMono.ttf", 15, "monospace");
-  ASSERT_EQ(handle, 32);
-  EXPECT_FALSE(ts::ErrorPending());
-  EXPECT_EQ(ts::CellHeight(), 16) << "loading alone does not change the screen's font";
-
-  ts::UseFont(handle);
-  EXPECT_FALSE(ts::ErrorPending());
-  EXPECT_EQ(window.fontChanges, 1);
-  EXPECT_EQ(ts::CellHeight(), 15);
-  EXPECT_GE(ts::CellWidth(), 7);
-  EXPECT_LE(ts::CellWidth(), 10);
-
-  ts::GlyphSource& font = ts::CurrentFont();
-  ts::GlyphBitmap block = font.Glyph(219);
-  EXPECT_EQ(block.width, ts::CellWidth());
-  EXPECT_EQ(block.height, 15);
-  EXPECT_GT(SetPixels(block), block.width * block.height / 2);
-  EXPECT_EQ(SetPixels(font.Glyph(0)), 0);
-  EXPECT_GT(SetPixels(font.Glyph('A')), 0);
-  EXPECT_TRUE(HasFullColumn(font.Glyph(179)));
-
-  EXPECT_EQ(ts::LoadFont("Fonts\\DejaVuSansMono.ttf", 20, "MONOSPACE"), 33);
-}
+// The rules of LoadFont and UseFont over the scripted faces.
+using FontTest = tst::FontFolderTest;
 
 TEST_F(FontTest, CellHeightIsTheRoundedSize) {
   struct Case {
