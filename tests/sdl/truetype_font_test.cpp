@@ -48,18 +48,18 @@ TEST_F(FontTest, MonospaceFaceServesTheScreen) {
 
 // The faces' facts that the logic's tests take from the scripted faces.
 TEST_F(FontTest, TrueTypeFacesOpenOnlyTrueTypeFilesAndKnowTheirWidth) {
-  ts::FaceLoader& faces = ts::sdl::TrueTypeFaces();
+  ts::FaceLoader& trueType = ts::sdl::TrueTypeFaces();
   std::ofstream("Fonts/Notatruetype.ttf") << "plain text";
-  EXPECT_EQ(faces.Open("Fonts/Notatruetype.ttf", 14), nullptr);
-  EXPECT_EQ(faces.Open("Fonts/Nothere.ttf", 14), nullptr);
-  EXPECT_EQ(faces.Open("Fonts", 14), nullptr);
+  EXPECT_EQ(trueType.Open("Fonts/Notatruetype.ttf", 14), nullptr);
+  EXPECT_EQ(trueType.Open("Fonts/Nothere.ttf", 14), nullptr);
+  EXPECT_EQ(trueType.Open("Fonts", 14), nullptr);
 
-  auto proportional = faces.Open("Fonts/DejaVuSans.ttf", 14);
+  auto proportional = trueType.Open("Fonts/DejaVuSans.ttf", 14);
   ASSERT_NE(proportional, nullptr);
   EXPECT_FALSE(proportional->FixedWidth());
 
-  auto small = faces.Open("Fonts/DejaVuSansMono.ttf", 14);
-  auto large = faces.Open("Fonts/DejaVuSansMono.ttf", 28);
+  auto small = trueType.Open("Fonts/DejaVuSansMono.ttf", 14);
+  auto large = trueType.Open("Fonts/DejaVuSansMono.ttf", 28);
   ASSERT_NE(small, nullptr);
   ASSERT_NE(large, nullptr);
   EXPECT_TRUE(small->FixedWidth());
