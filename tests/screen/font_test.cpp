@@ -1,38 +1,12 @@
-#include <unistd.h>
-
-#include <filesystem>
-#include <numeric>
-
-#include "support/installed_font.h"
-#include "support/scripted.h"
+#include "support/fonts.h"
 #include "textscreen/reset.h"
 #include "textscreen/font.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// The installed face and a proportional one, as the tool names them.
-const std::string kMono = "Fonts/" + tst::kInstalledFaceName;
-const std::string kProportional = "Fonts/Proportional.ttf";
-
-int SetPixels(const ts::GlyphBitmap& g) { return std::accumulate(g.bits.begin(), g.bits.end(), 0); }
-
-bool RowFull(const ts::GlyphBitmap& g, int y) {
-  for (int x = 0; x < g.width; ++x)
-    if (!g.bits[y * g.width + x]) return false;
-  return true;
-}
-
-// True when one column is set in every row: a vertical line through the cell.
-bool HasFullColumn(const ts::GlyphBitmap& g) {
-  for (int x = 0; x < g.width; ++x) {
-    bool full = true;
-    for (int y = 0; y < g.height; ++y) full = full && g.bits[y * g.width + x];
-    if (full) return true;
-  }
-  return false;
-}
+using tst::HasFullColumn;
+using tst::RowFull;
+using tst::SetPixels;
 
 TEST(BuiltinFont, DrawsTheCodePageGlyphs) {
   ts::ResetFonts();
@@ -51,52 +25,8 @@ TEST(BuiltinFont, DrawsTheCodePageGlyphs) {
   EXPECT_NE(font.Glyph(130).bits, font.Glyph('e').bits);
 }
 
-// Each test runs in a folder of its own that holds Fonts/ with the faces,
-// so that names are given as the tool gives them: relative, with "/".
-class FontTest : public tst::LayerTest {
- protected:
-  void SetUp() override {
-    tst::LayerTest::SetUp();
-    previous_ = fs::current_path();
-    dir_ = fs::temp_directory_path() / ("screen_font_" + std::to_string(getpid()));
-    fs::create_directories(dir_ / "Fonts");
-    fs::copy_file(tst::kInstalledFace, dir_ / kMono, fs::copy_options::overwrite_existing);
-    fs::copy_file(tst::kProportionalFace, dir_ / kProportional,
-                  fs::copy_options::overwrite_existing);
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-    tst::LayerTest::TearDown();
-  }
-  fs::path previous_, dir_;
-};
-
-TEST_F(FontTest, MonospaceFaceServesTheScreen) {
-  long handle = ts::LoadFont(kMono, 15, "monospace");
-  ASSERT_EQ(handle, 32);
-  EXPECT_FALSE(ts::ErrorPending());
-  EXPECT_EQ(ts::CellHeight(), 16) << "loading alone does not change the screen's font";
-
-  ts::UseFont(handle);
-  EXPECT_FALSE(ts::ErrorPending());
-  EXPECT_EQ(window.fontChanges, 1);
-  EXPECT_EQ(ts::CellHeight(), 15);
-  EXPECT_GE(ts::CellWidth(), 7);
-  EXPECT_LE(ts::CellWidth(), 10);
-
-  ts::GlyphSource& font = ts::CurrentFont();
-  ts::GlyphBitmap block = font.Glyph(219);
-  EXPECT_EQ(block.width, ts::CellWidth());
-  EXPECT_EQ(block.height, 15);
-  EXPECT_GT(SetPixels(block), block.width * block.height / 2);
-  EXPECT_EQ(SetPixels(font.Glyph(0)), 0);
-  EXPECT_GT(SetPixels(font.Glyph('A')), 0);
-  EXPECT_TRUE(HasFullColumn(font.Glyph(179)));
-
-  EXPECT_EQ(ts::LoadFont("Fonts\\" + tst::kInstalledFaceName, 20, "MONOSPACE"), 33);
-}
+// The rules of LoadFont and UseFont over the scripted faces.
+using FontTest = tst::FontFolderTest;
 
 TEST_F(FontTest, CellHeightIsTheRoundedSize) {
   struct Case {
@@ -105,7 +35,7 @@ TEST_F(FontTest, CellHeightIsTheRoundedSize) {
   };
   for (Case c : {Case{15, 15}, Case{15.5, 16}, Case{16.5, 16}, Case{24.4, 24}}) {
     SCOPED_TRACE(c.size);
-    long handle = ts::LoadFont(kMono, c.size, "monospace");
+    long handle = ts::LoadFont(tst::kMono, c.size, "monospace");
     ASSERT_GE(handle, 32);
     ts::UseFont(handle);
     EXPECT_EQ(ts::CellHeight(), c.height);
@@ -113,7 +43,7 @@ TEST_F(FontTest, CellHeightIsTheRoundedSize) {
 }
 
 TEST_F(FontTest, SizeBelowOneIsAPointSizeInThousandths) {
-  long handle = ts::LoadFont(kMono, 0.02, "monospace");
+  long handle = ts::LoadFont(tst::kMono, 0.02, "monospace");
   ASSERT_GE(handle, 32);
   ts::UseFont(handle);
   EXPECT_GT(ts::CellHeight(), 15);  // line height of the 20-point face less 2
@@ -137,8 +67,8 @@ TEST_F(FontTest, HandlesThatNameNoFont) {
 }
 
 TEST_F(FontTest, ProportionalFace) {
-  EXPECT_EQ(ts::LoadFont(kProportional, 15, "monospace"), -1);
-  long handle = ts::LoadFont(kProportional, 15, "");
+  EXPECT_EQ(ts::LoadFont(tst::kProportional, 15, "monospace"), -1);
+  long handle = ts::LoadFont(tst::kProportional, 15, "");
   EXPECT_EQ(handle, 32) << "the refused face took no handle";
   ts::UseFont(handle);
   EXPECT_EQ(ts::PendingError(), 5u);
@@ -165,16 +95,16 @@ TEST_F(FontTest, OptionsAndSizes) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ts::ResetLayer();
-    long result = ts::LoadFont(kMono, c.size, c.options);
+    long result = ts::LoadFont(tst::kMono, c.size, c.options);
     EXPECT_EQ(result >= 32 ? 1 : result, c.result);
     EXPECT_EQ(ts::PendingError(), c.error);
   }
 }
 
 TEST_F(FontTest, NothingLoadsOrChangesWhileAnErrorIsPending) {
-  long handle = ts::LoadFont(kMono, 15, "monospace");
+  long handle = ts::LoadFont(tst::kMono, 15, "monospace");
   ts::RaiseError(53);
-  EXPECT_EQ(ts::LoadFont(kMono, 15, "monospace"), 0);
+  EXPECT_EQ(ts::LoadFont(tst::kMono, 15, "monospace"), 0);
   ts::UseFont(handle);
   EXPECT_EQ(ts::CellHeight(), 16);
   EXPECT_EQ(ts::PendingError(), 53u);

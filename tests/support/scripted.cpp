@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <stdexcept>
 
 #include "textscreen/font.h"
@@ -72,10 +74,76 @@ void ScriptedClock::Fire() {
   }
 }
 
+namespace {
+
+uint32_t BigEndian(const std::string& bytes, size_t at, size_t count) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < count; ++i) value = value << 8 | uint8_t(bytes[at + i]);
+  return value;
+}
+
+// Whether the face in a TrueType file is of fixed width; nothing when the
+// file is not one.
+std::optional<bool> FixedPitch(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(12, '\0');
+  if (!in.read(head.data(), std::streamsize(head.size()))) return std::nullopt;
+  const uint32_t version = BigEndian(head, 0, 4);
+  if (version != 0x00010000 && version != 0x74727565 && version != 0x4F54544F) return std::nullopt;
+  std::string records(16 * BigEndian(head, 4, 2), '\0');
+  if (!in.read(records.data(), std::streamsize(records.size()))) return std::nullopt;
+  for (size_t at = 0; at < records.size(); at += 16) {
+    if (records.compare(at, 4, "post") != 0) continue;
+    std::string post(16, '\0');
+    in.seekg(BigEndian(records, at + 8, 4));
+    if (!in.read(post.data(), std::streamsize(post.size()))) return std::nullopt;
+    return BigEndian(post, 12, 4) != 0;  // isFixedPitch
+  }
+  return false;
+}
+
+class BlankGlyphs : public ts::GlyphSource {
+ public:
+  BlankGlyphs(int width, int height) : width_(width), height_(height) {}
+  int CellWidth() const override { return width_; }
+  int CellHeight() const override { return height_; }
+  ts::GlyphBitmap Glyph(uint8_t) override {
+    return {width_, height_, std::vector<uint8_t>(size_t(width_) * size_t(height_))};
+  }
+
+ private:
+  int width_, height_;
+};
+
+class ScriptedFace : public ts::Face {
+ public:
+  ScriptedFace(long pointSize, bool fixed) : pointSize_(pointSize), fixed_(fixed) {}
+  int LineHeight() override { return int((pointSize_ * 1164 + 999) / 1000); }
+  bool FixedWidth() override { return fixed_; }
+  int SpaceWidth() override { return int((pointSize_ * 602 + 500) / 1000); }
+  std::unique_ptr<ts::GlyphSource> Glyphs(int cellWidth, int cellHeight,
+                                          const ts::FaceStyle&) override {
+    return std::make_unique<BlankGlyphs>(cellWidth, cellHeight);
+  }
+
+ private:
+  long pointSize_;
+  bool fixed_;
+};
+
+}  // namespace
+
+std::unique_ptr<ts::Face> ScriptedFaces::Open(const std::string& nativePath, long pointSize) {
+  const std::optional<bool> fixed = FixedPitch(nativePath);
+  if (!fixed) return nullptr;
+  return std::make_unique<ScriptedFace>(pointSize, *fixed);
+}
+
 void LayerTest::SetUp() {
   ts::ResetLayer();
   ts::InstallClock(&clock);
   ts::InstallWindow(&window);
+  ts::InstallFaceLoader(&faces);
   ts::SetFatalExit([] { throw ts::ProgramStop{}; });
   ts::platform::SetBoxAnswerer(
       [this](const std::string& caption, const std::string& text, ts::platform::BoxKind kind) {
@@ -92,6 +160,7 @@ void LayerTest::TearDown() {
   ts::platform::SetBoxAnswerer(nullptr);
   ts::InstallClock(nullptr);
   ts::InstallWindow(nullptr);
+  ts::InstallFaceLoader(nullptr);
   ts::ResetLayer();
 }
 

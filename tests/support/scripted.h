@@ -6,11 +6,13 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "textscreen/clock.h"
 #include "textscreen/errors.h"
+#include "textscreen/font.h"
 #include "textscreen/keyboard.h"
 #include "textscreen/mouse.h"
 #include "textscreen/platform/message_box.h"
@@ -90,13 +92,22 @@ class ScriptedWindow : public ts::WindowPort {
   int fontChanges = 0, hiddenCommands = 0, beeps = 0;
 };
 
+// Font files as faces, without a font library: a file opens when it begins
+// as a TrueType file does and is of fixed width when its 'post' table says
+// so; lines are 1.164 and spaces 0.602 times the point size (DejaVu Sans
+// Mono's), and every glyph is blank.
+class ScriptedFaces : public ts::FaceLoader {
+ public:
+  std::unique_ptr<ts::Face> Open(const std::string& nativePath, long pointSize) override;
+};
+
 struct Box {
   std::string caption, text;
   ts::platform::BoxKind kind;
 };
 
-// Base fixture: every room reset, the scripted clock and window installed,
-// boxes answered from a queue (Yes when it is empty) and recorded.
+// Base fixture: every room reset, the scripted clock, window and faces
+// installed, boxes answered from a queue (Yes when it is empty) and recorded.
 class LayerTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -116,6 +127,7 @@ class LayerTest : public ::testing::Test {
 
   ScriptedClock clock;
   ScriptedWindow window;
+  ScriptedFaces faces;
   std::deque<ts::platform::BoxAnswer> answers;
   std::vector<Box> boxes;
 };

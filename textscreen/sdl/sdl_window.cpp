@@ -16,6 +16,7 @@
 #include "sdl_events.h"
 #include "sdl_port.h"
 #include "sdl_redraw.h"
+#include "truetype_font.h"
 #include "textscreen/errors.h"
 #include "textscreen/fatal_end.h"
 #include "textscreen/files.h"
@@ -307,6 +308,8 @@ int RunWindowed(std::function<void()> programMain) {
   // Every room of the layer in its start state (the palette among them)
   // before the window thread reads any of it.
   ResetLayer();
+  // Before the program thread starts: its set-up loads the font.
+  InstallFaceLoader(&TrueTypeFaces());
   NativeWindow::PrepareProcess();
   // The program's set-up (font, settings, the move's pause) needs no
   // display and overlaps SDL's start.

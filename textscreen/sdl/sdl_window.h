@@ -15,7 +15,8 @@ namespace ts::sdl {
 // closed and SDL is shut down. Returns 0, the exit code of every end; 1
 // only when SDL cannot start a video driver at all. The program thread
 // starts while SDL does; without a video driver it goes no further than
-// its first show of the window.
+// its first show of the window. LoadFont opens TrueType faces from then on
+// (the loader stays installed after the return).
 int RunWindowed(std::function<void()> programMain);
 
 // Redraws drawn so far (the blink count); any thread may read it.
