@@ -4,7 +4,7 @@
 #include "export_main.h"
 #include "textscreen/fatal_end.h"
 #include "textscreen/platform/paths.h"
-#include "textscreen/program.h"
+#include "textscreen/program_start.h"
 #include "textscreen/sdl/sdl_window.h"
 
 int main() {

@@ -1,20 +1,17 @@
 // launcher: no window, no console, no settings; its command line is ignored.
-#include <unistd.h>
-
 #include <csignal>
 #include <thread>
 
 #include "launch_main.h"
 #include "textscreen/errors.h"
-#include "textscreen/platform/paths.h"
+#include "textscreen/program_start.h"
 
 int main() {
   // The box's text may go to a closed pipe; the launcher still ends with 0.
   std::signal(SIGPIPE, SIG_IGN);
   // The main program's path is relative to the launcher's own folder,
   // whatever folder the launcher was started from.
-  std::string folder = ts::platform::ExecutableFolder();
-  if (!folder.empty()) (void)chdir(folder.c_str());
+  ts::MakeExecutableFolderCurrent();
 
   ts::SetBoxTextFormat(launcher::LauncherBoxText);
   std::thread program([] {

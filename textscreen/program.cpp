@@ -1,7 +1,5 @@
 #include "program.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -10,7 +8,6 @@
 #include "errors.h"
 #include "files.h"
 #include "keyboard.h"
-#include "platform/paths.h"
 #include "reset.h"
 #include "screen.h"
 #include "window.h"
@@ -80,13 +77,6 @@ void EndProgram() {
     if (EndRequested()) StopProgram();
     if (!ReadKey().empty()) StopProgram();
     AwaitInput(kInputWaitMs);
-  }
-}
-
-void MakeExecutableFolderCurrent() {
-  std::string folder = platform::ExecutableFolder();
-  if (!folder.empty() && chdir(folder.c_str()) != 0) {
-    // Relative names then refer to wherever the program was started from.
   }
 }
 

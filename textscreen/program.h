@@ -1,6 +1,5 @@
 // The program's life on the layer: the return-point stack of the main
-// routine's local routines, ResetState, EndProgram, and the start-up of a
-// program whose main routine runs on a thread of its own.
+// routine's local routines, ResetState and EndProgram.
 #pragma once
 #include <cstddef>
 #include <functional>
@@ -24,8 +23,5 @@ void ResetState();
 // All files closed, the close trap released; then, unless the window is
 // hidden, "Press any key to continue" on row 25 and one key. Never returns.
 [[noreturn]] void EndProgram();
-
-// Makes the folder of the running executable the current directory.
-void MakeExecutableFolderCurrent();
 
 }  // namespace ts

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "../codepage437.h"
-#include "../errors.h"
 #include "paths.h"
 
 extern char** environ;
@@ -168,23 +167,23 @@ void EndWithParent() {
   if (getppid() == 1) _exit(1);
 }
 
-bool SpawnCommandLine(const Bytes& commandLine) {
+int ExecCommandLine(const Bytes& commandLine) {
   std::vector<Bytes> words = SplitCommandLine(commandLine);
-  if (words.empty()) return false;
+  if (words.empty()) return kExecFileNotFound;
 
   NativePath program = ToNative(words[0]);
-  if (program.error != PathError::None || program.path.empty()) return false;
+  if (program.error != PathError::None || program.path.empty()) return kExecPathNotFound;
   // Only an executable regular file is a program; a folder is not.
   struct stat st;
-  if (stat(program.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (access(program.path.c_str(), X_OK) != 0) return false;
+  if (stat(program.path.c_str(), &st) != 0) return kExecFileNotFound;
+  if (!S_ISREG(st.st_mode) || access(program.path.c_str(), X_OK) != 0) return kExecAccessDenied;
 
   std::vector<std::string> argv{program.path};
   for (size_t k = 1; k < words.size(); ++k) argv.push_back(Cp437TextToUtf8(words[k]));
 
   // glibc reports a failed exec (ENOEXEC, a missing interpreter) here.
   pid_t pid = SpawnNative(program.path, argv);
-  if (pid < 0) return false;
+  if (pid < 0) return errno == ENOMEM || errno == EAGAIN ? kExecOutOfMemory : kExecBadFormat;
 
   // The program usually outlives us and is then reaped by init; while we
   // still run, this keeps it from lingering as a zombie when it ends first.
@@ -193,19 +192,7 @@ bool SpawnCommandLine(const Bytes& commandLine) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
   }).detach();
-  return true;
+  return kExecStarted;
 }
 
 }  // namespace ts::platform
-
-namespace ts {
-
-void StartProgram(const Bytes& path) {
-  if (ErrorPending()) return;
-  Bytes commandLine = path;
-  std::replace(commandLine.begin(), commandLine.end(), '/', '\\');
-  if (platform::SpawnCommandLine(commandLine)) StopProgram();
-  RaiseError(53);
-}
-
-}  // namespace ts

@@ -12,8 +12,23 @@
 
 namespace ts::platform {
 
-// True when the new process runs the program.
-bool SpawnCommandLine(const Bytes& commandLine);
+// What WinExec gave back: 32 and above, the program started; below it,
+// the reason it did not.
+enum ExecResult : int {
+  kExecOutOfMemory = 0,
+  kExecFileNotFound = 2,
+  kExecPathNotFound = 3,
+  kExecAccessDenied = 5,
+  kExecBadFormat = 11,
+  kExecStarted = 32,
+};
+
+// Starts the command line as WinExec did, and says how that went:
+// kExecStarted when the new process runs the program; no program on the
+// line or no such file, kExecFileNotFound; a drive that is missing or not
+// ready, kExecPathNotFound; a folder or a file without execute permission,
+// kExecAccessDenied; a file the system cannot run, kExecBadFormat.
+int ExecCommandLine(const Bytes& commandLine);
 
 // The program (the first word, or the text of a leading quoted part) and
 // then its arguments, split by the usual quote and backslash rules.
@@ -34,16 +49,8 @@ pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv,
 // under that name instead, or nothing.
 void PutOwnEnvironmentEntry(char* entry);
 
-}  // namespace ts::platform
-
-namespace ts {
-// "/" -> "\", started: the program ends at once (ProgramStop); not
-// started: error 53.
-void StartProgram(const Bytes& path);
-}  // namespace ts
-
-namespace ts::platform {
 // For a helper process that the tool waits for: it ends when the thread
 // that started it does, and at once when that is already gone.
 void EndWithParent();
+
 }  // namespace ts::platform
