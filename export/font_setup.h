@@ -1,6 +1,7 @@
 // The font and the window position, read once at start-up.
 #pragma once
 #include "textscreen/bytes.h"
+#include "textscreen/number_text.h"
 
 namespace logship {
 
@@ -12,10 +13,7 @@ using ts::Bytes;
 // and y in Fontnr.ini (default 10, 10).
 void SetupFont();
 
-// The number that a text spells: blanks and tabs count for nothing
-// wherever they stand; a sign, digits with at most one decimal point and
-// an exponent (D or E), or "&H" with hexadecimal or "&O" with octal
-// digits; the first byte that cannot go on ends it; no digit gives 0.
-float NumberFromText(const Bytes& text);
+// The number that a text spells (step 676).
+using ts::NumberFromText;
 
 }  // namespace logship

@@ -19,4 +19,10 @@ inline Bytes UpperAZ(Bytes s) {
   return s;
 }
 
+// Lower-cases one byte, A to Z only.
+inline char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// A blank of a line: space or tab.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 }  // namespace ts

@@ -6,7 +6,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <locale.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,14 +14,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <map>
 #include <vector>
 
 #include "codepage437.h"
 #include "errors.h"
 #include "fatal_end.h"
+#include "number_text.h"
 #include "platform/paths.h"
 #include "platform/program_start.h"
 #include "reset.h"
@@ -179,19 +177,6 @@ void TakeSeparator(OpenFile& f, int b) {
     if ((b == kCR && next == kLF) || (b == kLF && next == kCR)) ++f.position;
   }
 }
-
-bool IsDigitOf(int b, int radix) {
-  if (b >= '0' && b <= '9') return b - '0' < radix;
-  if (radix == 16) return (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
-  return false;
-}
-
-int DigitValue(int b) {
-  if (b >= '0' && b <= '9') return b - '0';
-  return (b | 0x20) - 'a' + 10;
-}
-
-char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
 
 // The file system's wildcards: "*" any run, "?" one character; letters
 // a to z match in either case.
@@ -373,13 +358,6 @@ void WaitFor(pid_t pid) {
   int status;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-}
-
-// A number in a file always has a decimal point. The process's locale may
-// say otherwise, and SDL switches it while it starts on the window thread.
-double DecimalValue(const std::string& text) {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
-  return c ? strtod_l(text.c_str(), nullptr, c) : std::strtod(text.c_str(), nullptr);
 }
 
 // The checks every open of a number makes first; false when it may not go on.
@@ -718,53 +696,20 @@ float ReadNumber(long number) {
 
   // The longest stretch that forms a number. A stretch past the longest
   // field is cut there; it has more digits than any number may have.
-  double value = 0;
-  int digits = 0, exponentDigits = 0;
-  auto take = [&] {
-    ++f->position;
-    b = Peek(*f);
-  };
-  if (b == '&') {
-    take();
-    int radix = (b == 'H' || b == 'h') ? 16 : (b == 'O' || b == 'o') ? 8 : 0;
-    if (radix) {
-      take();
-      for (; IsDigitOf(b, radix) && !tooLong(); take()) {
-        value = value * radix + DigitValue(b);
-        ++digits;
-      }
+  struct FieldSource final : NumberSource {
+    OpenFile& f;
+    int& b;
+    int64_t start;
+    FieldSource(OpenFile& file, int& at, int64_t from) : f(file), b(at), start(from) {}
+    int Current() override { return b; }
+    void Take() override {
+      ++f.position;
+      b = Peek(f);
     }
-  } else {
-    std::string text;
-    if (b == '+' || b == '-') {
-      text += char(b);
-      take();
-    }
-    bool point = false;
-    for (; ((b >= '0' && b <= '9') || (b == '.' && !point)) && !tooLong(); take()) {
-      if (b == '.') {
-        point = true;
-      } else {
-        ++digits;
-      }
-      if (text.size() < 300) text += char(b);
-    }
-    if (digits > 0 && (b == 'D' || b == 'd' || b == 'E' || b == 'e')) {
-      std::string exponent = "e";
-      take();
-      if (b == '+' || b == '-') {
-        exponent += char(b);
-        take();
-      }
-      for (; b >= '0' && b <= '9' && !tooLong(); take()) {
-        ++exponentDigits;
-        if (exponent.size() < 30) exponent += char(b);
-      }
-      if (exponentDigits > 0) text += exponent;
-    }
-    if (digits > 0 && digits <= 256 && exponentDigits <= 18) value = DecimalValue(text);
-  }
-  bool overflow = digits > 256 || exponentDigits > 18 || std::fabs(value) > 3.402823466e38;
+    bool Spent() override { return f.position - start > kLongestField; }
+  } source(*f, b, start);
+  std::optional<float> value = FieldSingle(ScanNumber(source));
+  bool overflow = !value;
 
   // What ended the number.
   for (;;) {
@@ -790,7 +735,7 @@ float ReadNumber(long number) {
     RaiseError(6);
     return 0;
   }
-  return static_cast<float>(value);
+  return *value;
 }
 
 void GetRecord(long number, int64_t record, Bytes& buffer) {

@@ -194,6 +194,33 @@ TEST_F(FilesTest, CurrentDirectoryInTheToolsForm) {
   EXPECT_EQ(Cwd(), In("stick/Sub"));
 }
 
+// Components taken lexically onto the ones already there: what ".." may
+// take away, and how many of the earlier ones it left alone.
+TEST(PathComponents, DotsTakenLexically) {
+  using Parts = std::vector<std::string>;
+  const struct {
+    Parts before;
+    const char* path;
+    bool absolute;
+    Parts after;
+    size_t untouched;
+  } cases[] = {
+      {{}, "a//b/./c/", true, {"a", "b", "c"}, 0},
+      {{"x", "y"}, "z", true, {"x", "y", "z"}, 2},
+      {{"x", "y"}, "../../z/w", true, {"z", "w"}, 0},
+      {{"x"}, "../../z", true, {"z"}, 0},
+      {{"x"}, "../../z", false, {"..", "z"}, 0},
+      {{}, "../a/../..", false, {"..", ".."}, 0},
+      {{"x", "y"}, "../z", false, {"x", "z"}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    Parts parts = c.before;
+    EXPECT_EQ(ts::platform::AddComponents(parts, c.path, c.absolute), c.untouched);
+    EXPECT_EQ(parts, c.after);
+  }
+}
+
 TEST(CodePageNames, RoundTrip) {
   // e acute, u umlaut, the block, the sigma and the no-break space of code
   // page 437 (which a typed name can hold).

@@ -35,8 +35,6 @@ int LetterIndex(char c) {
 
 bool IsOctal(char c) { return c >= '0' && c <= '7'; }
 
-char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
-
 bool EqualAZ(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -52,8 +50,6 @@ std::string TidyFolder(const std::string& folder) {
   while (out.size() > 1 && out.back() == '/') out.pop_back();
   return out;
 }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string WithoutBlanks(const std::string& text) {
   size_t first = 0, last = text.size();
@@ -138,16 +134,6 @@ bool ReadyFolder(const std::string& folder) {
   struct stat st;
   return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
          access(folder.c_str(), R_OK | X_OK) == 0;
-}
-
-std::string CurrentNative() {
-  std::string buffer(4096, '\0');
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return std::string();
-    buffer.resize(buffer.size() * 2);
-  }
-  buffer.resize(buffer.find('\0'));
-  return buffer;
 }
 
 // The mapped letter whose root is the longest prefix of an absolute native
@@ -275,6 +261,29 @@ void ReadDrives() {
   Drives();
 }
 
+size_t AddComponents(std::vector<std::string>& parts, const std::string& path, bool absolute) {
+  size_t untouched = parts.size();
+  size_t from = 0;
+  while (from <= path.size()) {
+    size_t end = path.find('/', from);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(from, end - from);
+    from = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty() && parts.back() != "..") {
+        parts.pop_back();
+        untouched = std::min(untouched, parts.size());
+      } else if (!absolute) {
+        parts.push_back(part);
+      }
+      continue;
+    }
+    parts.push_back(part);
+  }
+  return untouched;
+}
+
 NativePath ToNative(const Bytes& toolPath) {
   std::string p = Cp437ToUtf8(toolPath);
   std::replace(p.begin(), p.end(), '\\', '/');
@@ -288,26 +297,8 @@ NativePath ToNative(const Bytes& toolPath) {
   std::vector<std::string> parts;
   size_t known = 0;  // leading parts taken from getcwd, which exist as they are
   size_t i = 0;
-  auto addPart = [&](const std::string& part) {
-    if (part.empty() || part == ".") return;
-    if (part == "..") {
-      if (!parts.empty() && parts.back() != "..") {
-        parts.pop_back();
-        known = std::min(known, parts.size());
-      } else if (!absolute) {
-        parts.push_back(part);
-      }
-      return;
-    }
-    parts.push_back(part);
-  };
-  auto addParts = [&](const std::string& text, size_t from) {
-    while (from <= text.size()) {
-      size_t end = text.find('/', from);
-      if (end == std::string::npos) end = text.size();
-      addPart(text.substr(from, end - from));
-      from = end + 1;
-    }
+  auto addParts = [&](const std::string& text) {
+    known = std::min(known, AddComponents(parts, text, absolute));
   };
 
   if (p.size() >= 2 && LetterIndex(p[0]) >= 0 && p[1] == ':') {
@@ -324,7 +315,7 @@ NativePath ToNative(const Bytes& toolPath) {
       // "E:name" hangs from the current directory when that is on E.
       std::string rest;
       if (DriveHolding(CurrentNative(), &rest) == LetterIndex(p[0])) {
-        addParts(rest, 0);
+        addParts(rest);
         known = parts.size();
       }
     }
@@ -334,7 +325,7 @@ NativePath ToNative(const Bytes& toolPath) {
     base = root ? *root : "/";
     absolute = true;
   }
-  addParts(p, i);
+  addParts(p.substr(i));
 
   out.root = base;
   std::string path = base;
@@ -390,6 +381,16 @@ Bytes ToolForm(const std::string& native) {
   form += rest;
   std::replace(form.begin(), form.end(), '/', '\\');
   return Utf8ToCp437(form);
+}
+
+std::string CurrentNative() {
+  std::string buffer(4096, '\0');
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(buffer.find('\0'));
+  return buffer;
 }
 
 Bytes CurrentDirectoryToolForm() { return ToolForm(CurrentNative()); }

@@ -46,6 +46,12 @@ struct NativePath {
   std::string root;  // the drive's root (or "/") an absolute path hangs
                      // from; empty for a relative path
 };
+// Adds the "/"-separated components of a path to `parts`, lexically:
+// empty ones and "." left out, ".." taking the last one away; a ".." with
+// none to take stays in a relative path and goes in an absolute one.
+// Gives how many of the parts there before stayed untouched.
+size_t AddComponents(std::vector<std::string>& parts, const std::string& path, bool absolute);
+
 // Resolves a tool-form path; components that do not exist exactly are
 // looked up case-insensitively (a to z) in their folder.
 NativePath ToNative(const Bytes& toolPath);
@@ -60,6 +66,9 @@ bool WritablePlace(const NativePath& native);
 // is its longest prefix, then the rest with "\"; with no such drive the
 // path with "\" and no drive ("\tmp\suite").
 Bytes ToolForm(const std::string& native);
+// The current directory, native; empty when it cannot be read (it was
+// removed, or a folder above it may not be searched).
+std::string CurrentNative();
 // The current directory in the tool's form ("C:\home\op\logship").
 Bytes CurrentDirectoryToolForm();
 

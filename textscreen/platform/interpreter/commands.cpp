@@ -41,28 +41,12 @@ std::string Stamp(time_t t) {
   return text;
 }
 
-std::string CurrentNative() {
-  char buffer[8192];
-  return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string("/");
-}
-
-// A native path made absolute, "." and ".." taken lexically.
+// A native path made absolute, "." and ".." taken lexically. A current
+// directory that cannot be read counts as the root.
 std::string Absolute(const std::string& path) {
-  std::string joined = path[0] == '/' ? path : CurrentNative() + "/" + path;
   std::vector<std::string> parts;
-  size_t i = 0;
-  while (i <= joined.size()) {
-    size_t end = joined.find('/', i);
-    if (end == std::string::npos) end = joined.size();
-    std::string part = joined.substr(i, end - i);
-    i = end + 1;
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    parts.push_back(part);
-  }
+  platform::AddComponents(parts, path[0] == '/' ? path : platform::CurrentNative() + "/" + path,
+                          true);
   std::string out;
   for (const std::string& part : parts) out += "/" + part;
   return out.empty() ? "/" : out;

@@ -17,8 +17,6 @@
 namespace ts::cmd {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 // Standard output into the file; false with the message when it fails.
 bool Redirect(const Redirection& r, std::string& err) {
   platform::NativePath native = platform::ToNative(r.target);
