@@ -23,8 +23,6 @@ namespace ts::platform {
 
 namespace {
 
-bool Blank(char c) { return c == ' ' || c == '\t'; }
-
 // One argument after the program, by the rules of the C runtime: 2n
 // backslashes before a quote give n and the quote toggles quoting, 2n+1
 // give n and a literal quote; "" inside quotes is a literal quote;
@@ -52,7 +50,7 @@ Bytes NextArgument(const Bytes& line, size_t& i) {
       continue;
     }
     arg.append(slashes, '\\');
-    if (i >= line.size() || (!quoted && Blank(line[i]))) break;
+    if (i >= line.size() || (!quoted && IsBlank(line[i]))) break;
     arg += line[i++];
   }
   return arg;
@@ -63,7 +61,7 @@ Bytes NextArgument(const Bytes& line, size_t& i) {
 std::vector<Bytes> SplitCommandLine(const Bytes& line) {
   std::vector<Bytes> words;
   size_t i = 0;
-  while (i < line.size() && Blank(line[i])) ++i;
+  while (i < line.size() && IsBlank(line[i])) ++i;
   if (i == line.size()) return words;
 
   Bytes program;
@@ -74,7 +72,7 @@ std::vector<Bytes> SplitCommandLine(const Bytes& line) {
     i = std::min(close + 1, line.size());
   } else {
     size_t end = i;
-    while (end < line.size() && !Blank(line[end])) ++end;
+    while (end < line.size() && !IsBlank(line[end])) ++end;
     program = line.substr(i, end - i);
     i = end;
   }
@@ -82,7 +80,7 @@ std::vector<Bytes> SplitCommandLine(const Bytes& line) {
   words.push_back(program);
 
   for (;;) {
-    while (i < line.size() && Blank(line[i])) ++i;
+    while (i < line.size() && IsBlank(line[i])) ++i;
     if (i == line.size()) break;
     words.push_back(NextArgument(line, i));
   }
