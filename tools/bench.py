@@ -417,8 +417,9 @@ def main():
         for label, values, due in (("(e) first key repeat after the press", first, 500),
                                    ("    between two key repeats", intervals, 30)):
             if values:
-                line(label, values, "ms", note="  max %.1f ms, due %d ms (%d repeats)"
-                     % (max(values), due, len(values)))
+                on_time = sum(1 for v in values if abs(v - due) <= 5)
+                line(label, values, "ms", note="  max %.1f ms, due %d ms; %d of %d within 5 ms"
+                     % (max(values), due, on_time, len(values)))
         if strays:
             print("    %d keys came more than 100 ms after a release" % strays)
 
