@@ -815,6 +815,60 @@ def the_cursor_blinks_in_an_idle_name_field(w):
         raise Failure("the cursor turned on or off %d times in 3 s (seen %s)" % (turns, seen))
 
 
+def probe_script(w):
+    """A started program that writes its open descriptors (those of `ls`,
+    which inherits them) and its environment next to the marker."""
+    return ("#!/bin/sh\nls -l /proc/self/fd > '%s/fds'\nenv -0 > '%s/env'\n"
+            "pwd > '%s.tmp' && mv '%s.tmp' '%s'\n"
+            % (w.root, w.root, w.marker, w.marker, w.marker))
+
+
+def expect_clean_start(w, given):
+    """Standard input, output and error only (and the folder that ls lists),
+    and the environment the tool was given, with what the shell adds."""
+    fds = {}
+    for line in open(os.path.join(w.root, "fds")).read().splitlines():
+        if " -> " in line:
+            name, target = line.split(" -> ", 1)
+            fds[int(name.split()[-1])] = target
+    listing = [fd for fd, t in fds.items()
+               if fd > 2 and t.startswith("/proc/") and t.endswith("/fd")]
+    if set(fds) - set(listing) != {0, 1, 2} or len(listing) > 1:
+        raise Failure("the started program has the descriptors %s open" % fds)
+    seen = dict(e.split("=", 1) for e in open(os.path.join(w.root, "env")).read()
+                .split("\0") if e)
+    shell_own = {"PWD", "OLDPWD", "SHLVL", "_"}
+    added = sorted(set(seen) - set(given) - shell_own)
+    lost = sorted(n for n in set(given) - shell_own if seen.get(n) != given[n])
+    if added or lost:
+        raise Failure("the started program's environment: added %s, changed or lost %s"
+                      % (["%s=%s" % (n, seen[n]) for n in added], lost))
+
+
+def started_program_gets_a_clean_start(program):
+    """The program that a tool starts has only descriptors 0, 1 and 2 open
+    (not the font file of the installed logship) and the tool's own
+    environment, without entries of SDL's that the user did not set."""
+    def run_(w):
+        if program == "logship":
+            w.hand_over("contest.CBR", make_data(10, 16))
+            w.write("next.sh", probe_script(w))
+            w.start_to_menu()
+            w.window.key("Escape")
+        else:
+            os.chmod(w.write("tarnvale/tarnvale.exe", probe_script(w)), 0o755)
+            w.start("launcher")
+        w.expect_end()
+        wait_until(lambda: os.path.exists(w.marker), 5, "the started program")
+        expect_clean_start(w, w.env())
+    run_.__name__ = "%s starts a program with descriptors 0 to 2 and its own environment" \
+        % program
+    return run_
+
+
+SCENARIOS += [started_program_gets_a_clean_start(p) for p in ("logship", "launcher")]
+
+
 class SameCell:
     """The cell's pixels as a reference screenshot shows them."""
     def __init__(self, row, col, pixels):
