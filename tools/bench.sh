@@ -8,7 +8,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" \
-  --target logship launcher logship-cmd logship-msgbox bench_copy bench_scan bench_idle bench_repeat >/dev/null
+  --target logship launcher logship-cmd logship-msgbox bench_copy bench_scan bench_idle \
+  bench_repeat >/dev/null
 install="$(mktemp -d)"
 trap 'rm -rf "$install"' EXIT
 cmake --install "$build" --prefix "$install" >/dev/null

@@ -19,9 +19,8 @@ int main() {
       // a fraction of a millisecond of its entry.
       const ts::Bytes key = ts::ReadKey();
       if (key.empty()) continue;
-      const double ms =
-          std::chrono::duration<double, std::milli>(
-          std::chrono::steady_clock::now().time_since_epoch()).count();
+      const auto now = std::chrono::steady_clock::now().time_since_epoch();
+      const double ms = std::chrono::duration<double, std::milli>(now).count();
       std::printf("%.2f %d\n", ms, static_cast<unsigned char>(key[0]));
       std::fflush(stdout);
       if (key == "\x1b") return;

@@ -149,7 +149,6 @@ int WindowThread::Run() {
       nextRedraw = SDL_GetTicks() + kRedrawPeriodMs;
       continue;
     }
-    RepeatWhenDue();
     const Uint32 now = SDL_GetTicks();
     // A window just shown or placed need not wait a period for its first
     // picture, which comes with the caption asked for so far; from then
@@ -176,6 +175,7 @@ int WindowThread::Run() {
     }
     TakeEvents();
     TakeRequests();
+    // After the events: a release already come ends the repeat first.
     const Uint32 untilRepeat = RepeatWhenDue();
     // Under X11 an idle window sleeps until an event arrives or a redraw
     // would draw something: waking every few milliseconds would cost more
