@@ -13,9 +13,13 @@ figure is the median and the minimum over --runs runs (at least 5):
       file, and end to end from outside, Enter in the name field to the
       next program's start; beside it the flush alone, the file and its
       folder put onto the medium, which both of those include;
-  (d) peak resident memory (VmHWM).
+  (d) peak resident memory (VmHWM);
+  (e) key repeat: a key held with xdotool keydown and keyup in bench_repeat's
+      window, the first repeat after the press and the time between
+      repeats as they reach the key buffer (median, min and max).
 
-    bench.py INSTALL_DIR [--copy-tool BENCH_COPY] [--idle SECONDS] [--runs N]
+    bench.py INSTALL_DIR [--copy-tool BENCH_COPY] [--repeat-tool BENCH_REPEAT]
+             [--idle SECONDS] [--runs N]
 
 The start is timed from the spawn of the process: a 1x1 XGetImage of the
 root window, polled about every half millisecond, sees the frame on the
@@ -38,7 +42,7 @@ import acceptance  # noqa: E402
 from acceptance import (NAME_FIELD, Bg, Ink, World, expect_screen, highlighted,  # noqa: E402
                         make_data)
 from acceptance import START_TIMEOUT  # noqa: E402
-from xscreen import BLACK, DARK_BLUE, GREY, find_window, near, wait_until  # noqa: E402
+from xscreen import BLACK, DARK_BLUE, GREY, find_window, near, run, wait_until  # noqa: E402
 
 # World.start parks the pointer with an xdotool run; the bench does that
 # itself before its clock starts, so that the start figure holds the spawn
@@ -290,6 +294,46 @@ def time_copies(copy_tool, sizes):
     return figures
 
 
+def time_repeats(repeat_tool, rounds, hold=1.5):
+    """Holds q down for `hold` seconds, `rounds` times; returns the first
+    repeat's delays and all the intervals between repeats in ms, and how
+    many keys came after a release."""
+    proc = subprocess.Popen([repeat_tool], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, text=True, start_new_session=True)
+    try:
+        done = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
+                               "^logship key repeat bench$"], capture_output=True, text=True,
+                              timeout=20)
+        run(["xdotool", "windowfocus", "--sync", done.stdout.split()[0]])
+        time.sleep(0.3)
+        held = []
+        for _ in range(rounds):
+            down = time.monotonic()
+            run(["xdotool", "keydown", "q"])
+            time.sleep(hold)
+            up = time.monotonic()
+            run(["xdotool", "keyup", "q"])
+            held.append((down * 1000, up * 1000))
+            time.sleep(0.4)
+        run(["xdotool", "key", "Escape"])
+        out, _ = proc.communicate(timeout=10)
+    finally:
+        if proc.poll() is None:
+            os.killpg(proc.pid, 9)
+            proc.wait()
+    # Each key on bench_repeat's clock, the monotonic clock in ms.
+    times = [float(line.split()[0]) for line in out.splitlines() if line.split()[1] == "113"]
+    first, intervals, late = [], [], 0
+    for down, up in held:
+        # The release goes out within the xdotool start after `up`.
+        keys = [t for t in times if down <= t < up + 300]
+        late += sum(1 for t in keys if t > up + 100)
+        if len(keys) > 1:
+            first.append(keys[1] - keys[0])
+            intervals += [b - a for a, b in zip(keys[1:], keys[2:])]
+    return first, intervals, late
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("install")
@@ -297,6 +341,7 @@ def main():
                         help="seconds of each idle measurement (default 5)")
     parser.add_argument("--runs", type=int, default=5, help="runs per figure, 5 or more")
     parser.add_argument("--copy-tool", help="bench_copy, for the copy alone")
+    parser.add_argument("--repeat-tool", help="bench_repeat, for the key repeat")
     args = parser.parse_args()
     if args.runs < 5:
         parser.error("--runs must be 5 or more")
@@ -316,6 +361,7 @@ def main():
     sizes = (64 * 1024, 1024 * 1024)
     exports = {n: [time_export(install, pixels, n) for _ in range(args.runs)] for n in sizes}
     copies = time_copies(args.copy_tool, sizes) if args.copy_tool else {}
+    repeats = time_repeats(args.repeat_tool, args.runs) if args.repeat_tool else None
 
     def figure(values):
         """(median, min) of the runs; a pair that comes ready stays as it is."""
@@ -366,6 +412,16 @@ def main():
         for what, f in floors:
             line("    floor: %s of the same file, the whole command" % what, f, "ms")
     line("(d) peak resident memory (VmHWM)", [run[2] for run in idle], "MB", target=30)
+    if repeats:
+        first, intervals, strays = repeats
+        for label, values, due in (("(e) first key repeat after the press", first, 500),
+                                   ("    between two key repeats", intervals, 30)):
+            if values:
+                on_time = sum(1 for v in values if abs(v - due) <= 5)
+                line(label, values, "ms", note="  max %.1f ms, due %d ms; %d of %d within 5 ms"
+                     % (max(values), due, on_time, len(values)))
+        if strays:
+            print("    %d keys came more than 100 ms after a release" % strays)
 
 
 if __name__ == "__main__":

@@ -8,12 +8,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" \
-  --target logship launcher logship-cmd logship-msgbox bench_copy bench_scan bench_idle >/dev/null
+  --target logship launcher logship-cmd logship-msgbox bench_copy bench_scan bench_idle \
+  bench_repeat >/dev/null
 install="$(mktemp -d)"
 trap 'rm -rf "$install"' EXIT
 cmake --install "$build" --prefix "$install" >/dev/null
 "$root/tests/acceptance/with_xvfb.sh" \
-  python3 -B "$root/tools/bench.py" "$install" --copy-tool "$build/bin/bench_copy"
+  python3 -B "$root/tools/bench.py" "$install" --copy-tool "$build/bin/bench_copy" \
+  --repeat-tool "$build/bin/bench_repeat"
 echo "Without a window (the logic alone, real interpreter and clock):"
 "$build/bin/bench_scan"
 "$build/bin/bench_idle"

@@ -21,8 +21,8 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xscreen import (BLACK, BROWN, CYAN, DARK_BLUE, GREEN, GREY, LIGHT_BLUE, RED,  # noqa: E402
-                     WHITE, YELLOW, Failure, colour_name, find_window, near,
-                     park_pointer, wait_until)
+                     TITLE, WHITE, YELLOW, Failure, Window, colour_name, find_window, near,
+                     park_pointer, run, wait_until)
 
 START_TIMEOUT = 20      # process start to the drive menu
 STEP_TIMEOUT = 10       # one key or click to what it brings on the screen
@@ -813,6 +813,158 @@ def the_cursor_blinks_in_an_idle_name_field(w):
         seen.add(on)
     if turns < 4:
         raise Failure("the cursor turned on or off %d times in 3 s (seen %s)" % (turns, seen))
+
+
+def probe_script(w):
+    """A started program that writes its open descriptors (those of `ls`,
+    which inherits them) and its environment next to the marker."""
+    return ("#!/bin/sh\nls -l /proc/self/fd > '%s/fds'\nenv -0 > '%s/env'\n"
+            "pwd > '%s.tmp' && mv '%s.tmp' '%s'\n"
+            % (w.root, w.root, w.marker, w.marker, w.marker))
+
+
+def expect_clean_start(w, given):
+    """Standard input, output and error only (and the folder that ls lists),
+    and the environment the tool was given, with what the shell adds."""
+    fds = {}
+    for line in open(os.path.join(w.root, "fds")).read().splitlines():
+        if " -> " in line:
+            name, target = line.split(" -> ", 1)
+            fds[int(name.split()[-1])] = target
+    listing = [fd for fd, t in fds.items()
+               if fd > 2 and t.startswith("/proc/") and t.endswith("/fd")]
+    if set(fds) - set(listing) != {0, 1, 2} or len(listing) > 1:
+        raise Failure("the started program has the descriptors %s open" % fds)
+    seen = dict(e.split("=", 1) for e in open(os.path.join(w.root, "env")).read()
+                .split("\0") if e)
+    shell_own = {"PWD", "OLDPWD", "SHLVL", "_"}
+    added = sorted(set(seen) - set(given) - shell_own)
+    lost = sorted(n for n in set(given) - shell_own if seen.get(n) != given[n])
+    if added or lost:
+        raise Failure("the started program's environment: added %s, changed or lost %s"
+                      % (["%s=%s" % (n, seen[n]) for n in added], lost))
+
+
+def started_program_gets_a_clean_start(program):
+    """The program that a tool starts has only descriptors 0, 1 and 2 open
+    (not the font file of the installed logship) and the tool's own
+    environment, without entries of SDL's that the user did not set."""
+    def run_(w):
+        if program == "logship":
+            w.hand_over("contest.CBR", make_data(10, 16))
+            w.write("next.sh", probe_script(w))
+            w.start_to_menu()
+            w.window.key("Escape")
+        else:
+            os.chmod(w.write("tarnvale/tarnvale.exe", probe_script(w)), 0o755)
+            w.start("launcher")
+        w.expect_end()
+        wait_until(lambda: os.path.exists(w.marker), 5, "the started program")
+        expect_clean_start(w, w.env())
+    run_.__name__ = "%s starts a program with descriptors 0 to 2 and its own environment" \
+        % program
+    return run_
+
+
+SCENARIOS += [started_program_gets_a_clean_start(p) for p in ("logship", "launcher")]
+
+
+class SameCell:
+    """The cell's pixels as a reference screenshot shows them."""
+    def __init__(self, row, col, pixels):
+        self.row, self.col, self.want = row, col, pixels
+
+    def test(self, cells):
+        return cells.pixels(self.row, self.col) == self.want, \
+            "row %d col %d as in the tool's menu run alone" % (self.row, self.col)
+
+
+@scenario
+def two_tools_in_one_folder_each_list_their_own_drives(w):
+    """Two logship started at the same moment in one folder, each with
+    drives of its own, over several rounds: each menu shows exactly the
+    drives it shows when it runs alone (its temporary files are its own)."""
+    w.hand_over("contest.CBR", make_data(10, 15))
+    tables = {}
+    for name, letters in (("first", "EF"), ("second", "GHK")):
+        folders = []
+        for letter in letters:
+            folders.append(os.path.join(w.root, "%s-%s" % (name, letter)))
+            os.mkdir(folders[-1])
+        tables[name] = ";".join(["C=" + w.root] + ["%s=%s" % lf for lf in zip(letters, folders)])
+    entries = {"first": 3, "second": 4}
+    rows = range(8, 14)                   # the menu's rows, and the empty ones below
+
+    def menu_checks(name):
+        count = entries[name]
+        return (highlighted(1, count) + [Ink(7 + e, 40, RED if e == 1 else GREY)
+                                         for e in range(1, count + 1)]
+                + [Ink(8 + count, 40, None)])
+
+    procs = {}
+
+    def start(name):
+        out = open(os.path.join(w.root, name + ".out"), "wb")
+        procs[name] = subprocess.Popen([os.path.join(w.app, "logship")], cwd="/",
+                                       env=w.env(LOGSHIP_DRIVES=tables[name]),
+                                       stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=subprocess.STDOUT, start_new_session=True)
+
+    def windows():
+        """Each tool's window by its process, the second one moved below
+        the first, so that neither covers the other."""
+        def both():
+            done = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                                   "^%s$" % TITLE], capture_output=True, timeout=10)
+            ids = done.stdout.decode().split()
+            return ids if len(ids) == len(procs) else None
+        found = {}
+        for wid in wait_until(both, START_TIMEOUT, "the windows of both tools", interval=0.05):
+            pid = int(run(["xdotool", "getwindowpid", wid]).strip())
+            found.update({name: wid for name, p in procs.items() if p.pid == pid})
+        if set(found) != set(procs):
+            raise Failure("windows of %s, expected one of each tool" % sorted(found))
+        if "second" in found:
+            run(["xdotool", "windowmove", "--sync", found["second"], "10", "520"])
+        return {name: Window(wid) for name, wid in found.items()}
+
+    def end(name, win):
+        run(["xdotool", "windowfocus", "--sync", win.id])
+        win.key("Escape")
+        try:
+            rc = procs[name].wait(END_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise Failure("the %s tool still runs %d s after Esc" % (name, END_TIMEOUT))
+        if rc != 0:
+            raise Failure("the %s tool ended with exit code %d" % (name, rc))
+
+    try:
+        # Each alone first: what its menu shows is the reference.
+        reference = {}
+        for name in ("first", "second"):
+            procs.clear()
+            start(name)
+            win = windows()[name]
+            cells = expect_screen(win, menu_checks(name), "the %s tool's menu alone" % name,
+                                  START_TIMEOUT)
+            reference[name] = [SameCell(r, 40, cells.pixels(r, 40)) for r in rows]
+            end(name, win)
+        if [c.want for c in reference["first"]] == [c.want for c in reference["second"]]:
+            raise Failure("the two menus look alike; the test tells nothing")
+        for round_ in range(1, 7):
+            procs.clear()
+            start("first")
+            start("second")
+            for name, win in sorted(windows().items()):
+                expect_screen(win, menu_checks(name) + reference[name],
+                              "round %d: the %s tool's menu" % (round_, name), START_TIMEOUT)
+                end(name, win)
+            w.expect_clean_folder()
+    finally:
+        for p in procs.values():
+            if p.poll() is None:
+                os.killpg(p.pid, 9)
+                p.wait()
 
 
 def title(fn):

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -33,15 +34,24 @@ constexpr Uint32 kHiddenCommandPauseMs = 64;
 constexpr int kDisplayTries = 5;
 // Without a descriptor to wait on (SDL's dummy driver), and while a key is
 // held, the window looks for events this often between two redraws: SDL
-// makes its repeats only as it looks, and it tells the X server's own
-// repeats from a real release only once the press that follows has come.
+// tells the X server's own repeats from a real release only once the press
+// that follows has come.
 constexpr Uint32 kEventPassMs = 16;
 // The longest sleep of an idle window, should an event slip past it.
 constexpr Uint32 kLongestIdleMs = 500;
-constexpr int kRepeatDelayMs = 500;
-constexpr int kRepeatIntervalMs = 30;
+constexpr Uint32 kRepeatDelayMs = 500;
+constexpr Uint32 kRepeatIntervalMs = 30;
+constexpr Uint32 kNoRepeat = UINT32_MAX;
 
 std::atomic<uint32_t> redrawCount{0};
+
+// True for a key that SDL has seen go down and not yet up: one from the X
+// server, not an event put into the queue, which no release follows.
+bool KnownDown(SDLKey sym) {
+  int count = 0;
+  const Uint8* down = SDL_GetKeyState(&count);
+  return sym > SDLK_UNKNOWN && sym < count && down[sym];
+}
 
 // The program's main routine on its own thread. However it ends, the close
 // request is raised, which tells the window thread to end the process.
@@ -81,6 +91,10 @@ class WindowThread {
   void TakeRequests();
   void WaitForHiddenCommand();
   void SetKeyRepeat(bool on);
+  void NotePress(const SDL_Event& press);
+  // Puts a repeat of the held key into the key buffer when one is due;
+  // returns the milliseconds until the next, kNoRepeat when none comes.
+  Uint32 RepeatWhenDue();
   // How many of the coming redraws would draw nothing, the screen staying
   // as it is: 0 when the next one would draw; kAll when none would.
   static constexpr Uint32 kAll = UINT32_MAX;
@@ -94,6 +108,14 @@ class WindowThread {
   bool focused_ = true;
   bool repeating_ = false;
   std::set<SDLKey> held_;  // keys down
+  // The key that repeats while it is held: its press and the next repeat's
+  // time. SDL makes its repeats only as it looks for events, each late by
+  // up to a pass; the window makes its own, on time.
+  struct Held {
+    SDL_Event press;
+    Uint32 due = 0;
+  };
+  std::optional<Held> repeat_;
   int refusedWidth_ = 0, refusedHeight_ = 0;  // the size SDL could not make last
   // What the last redraw drew from.
   struct Drawn {
@@ -154,6 +176,8 @@ int WindowThread::Run() {
     }
     TakeEvents();
     TakeRequests();
+    // After the events: a release already come ends the repeat first.
+    const Uint32 untilRepeat = RepeatWhenDue();
     // Under X11 an idle window sleeps until an event arrives or a redraw
     // would draw something: waking every few milliseconds would cost more
     // than the drawing itself.
@@ -173,6 +197,7 @@ int WindowThread::Run() {
     }
     const bool looking = xEvents < 0 || !held_.empty();
     if (looking) idle = std::min(idle, kEventPassMs);
+    idle = std::min(idle, untilRepeat);
     if (window_.EventsQueued()) idle = 0;
     port_.Idle(idle, looking ? -1 : xEvents, stillQuiet);
   }
@@ -261,9 +286,20 @@ void WindowThread::TakeEvents() {
       focused_ = event.active.gain != 0;
       SetKeyRepeat(focused_);
       held_.clear();
+      repeat_.reset();
     } else {
-      if (event.type == SDL_KEYDOWN) held_.insert(event.key.keysym.sym);
-      if (event.type == SDL_KEYUP) held_.erase(event.key.keysym.sym);
+      if (event.type == SDL_KEYDOWN) {
+        const bool again = !held_.insert(event.key.keysym.sym).second;
+        // A key of the X server's that comes down once more without a
+        // release between is a repeat of SDL's or of the server's: the
+        // window makes its repeats itself.
+        if (again && KnownDown(event.key.keysym.sym)) continue;
+        NotePress(event);
+      }
+      if (event.type == SDL_KEYUP) {
+        held_.erase(event.key.keysym.sym);
+        if (repeat_ && repeat_->press.key.keysym.sym == event.key.keysym.sym) repeat_.reset();
+      }
       events_.Deliver(event);
     }
   }
@@ -291,8 +327,33 @@ void WindowThread::WaitForHiddenCommand() {
 void WindowThread::SetKeyRepeat(bool on) {
   if (on == repeating_) return;
   repeating_ = on;
-  if (on) SDL_EnableKeyRepeat(kRepeatDelayMs, kRepeatIntervalMs);
+  // SDL keeps the setting as well; its own repeats are dropped as they come.
+  if (on) SDL_EnableKeyRepeat(int(kRepeatDelayMs), int(kRepeatIntervalMs));
   else SDL_EnableKeyRepeat(0, 0);
+  repeat_.reset();
+}
+
+void WindowThread::NotePress(const SDL_Event& press) {
+  const SDLKey sym = press.key.keysym.sym;
+  // A modifier neither repeats nor ends the repeat of the key held with it.
+  if (sym >= SDLK_NUMLOCK && sym <= SDLK_COMPOSE) return;
+  // The last key pressed repeats, and only while it is down.
+  if (repeating_ && KnownDown(sym)) repeat_ = Held{press, SDL_GetTicks() + kRepeatDelayMs};
+  else repeat_.reset();
+}
+
+Uint32 WindowThread::RepeatWhenDue() {
+  if (!repeat_) return kNoRepeat;
+  const Uint32 now = SDL_GetTicks();
+  const int32_t left = int32_t(repeat_->due - now);
+  if (left > 0) return Uint32(left);
+  events_.Deliver(repeat_->press);
+  // Repeats keep their beat from the press; one that came too late to be
+  // made is not made up for.
+  do {
+    repeat_->due += kRepeatIntervalMs;
+  } while (int32_t(repeat_->due - now) <= 0);
+  return repeat_->due - now;
 }
 
 }  // namespace
