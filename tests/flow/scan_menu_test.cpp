@@ -111,7 +111,6 @@ class ScanMenuTest : public tst::ToolFolderTest {
       Press(key, 0, unicode);
     });
   }
-
 };
 
 TEST_F(ScanMenuTest, HeaderRowShowsDateAndTitle) {
