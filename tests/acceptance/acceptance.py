@@ -330,6 +330,25 @@ def scenario(fn):
     return fn
 
 
+def export_as(w, typed, letter, name):
+    """In the name field: types `typed` (nothing: the pre-filled name stays)
+    and Enter; the tool ends, the copy stands on the drive as `name` and the
+    next program has started."""
+    if typed:
+        w.window.type_text(typed)
+    w.window.key("Return")
+    w.expect_end()
+    w.expect_copy(letter, name)
+    w.expect_next_started()
+
+
+def expect_left_without_copy(w):
+    """The tool, left, ends without a copy and starts the next program."""
+    w.expect_end()
+    w.expect_no_copy()
+    w.expect_next_started()
+
+
 def export_row(data_name, typed, expected_name, length, notice):
     """One row of the extension table: a whole export to E."""
     def run(w):
@@ -342,12 +361,7 @@ def export_row(data_name, typed, expected_name, length, notice):
                          if notice else [Bg(19, 29, BLACK), Bg(22, 51, BLACK)])
         expect_screen(w.window, notice_checks, "the contest-call notice" if notice
                       else "the export screen without the contest-call notice")
-        if typed:
-            w.window.type_text(typed)
-        w.window.key("Return")
-        w.expect_end()
-        w.expect_copy("E", expected_name)
-        w.expect_next_started()
+        export_as(w, typed, "E", expected_name)
         w.expect_no_box()
         w.expect_clean_folder()
     run.__name__ = "export %s -> E:\\%s" % (data_name, expected_name)
@@ -373,11 +387,7 @@ def empty_name_keeps_asking(w):
     expect_screen(w.window, NAME_FIELD, "the name field after Enter on an empty name")
     w.expect_still_running(0.1)
     w.expect_no_copy()
-    w.window.type_text("abc")
-    w.window.key("Return")
-    w.expect_end()
-    w.expect_copy("E", "ABC.csv")
-    w.expect_next_started()
+    export_as(w, "abc", "E", "ABC.csv")
 
 
 @scenario
@@ -406,9 +416,7 @@ def screen_layout_of_the_menu(w):
     seconds = cells.pixels(1, 78)
     wait_until(lambda: win.shot().pixels(1, 78) != seconds, 3, "the clock to go on")
     w.window.key("Escape")
-    w.expect_end()
-    w.expect_no_copy()
-    w.expect_next_started()
+    expect_left_without_copy(w)
 
 
 @scenario
@@ -416,9 +424,7 @@ def escape_in_the_drive_menu(w):
     w.hand_over("contest.CBR", make_data(500, 2))
     w.start_to_menu()
     w.window.key("Escape")
-    w.expect_end()
-    w.expect_no_copy()
-    w.expect_next_started()
+    expect_left_without_copy(w)
     w.expect_no_box()
     w.expect_clean_folder()
 
@@ -434,11 +440,7 @@ def escape_in_the_name_field_then_another_drive(w):
                   "the drive menu after Esc in the name field")
     w.expect_no_copy()
     w.choose(3)
-    w.window.type_text("tweede")
-    w.window.key("Return")
-    w.expect_end()
-    w.expect_copy("F", "TWEEDE.cbr")
-    w.expect_next_started()
+    export_as(w, "tweede", "F", "TWEEDE.cbr")
 
 
 @scenario
@@ -519,11 +521,7 @@ def read_only_stick_then_another_drive(w):
     expect_screen(w.window, highlighted(1, 3) + [Bg(14, 42, DARK_BLUE), Ink(25, 25, GREY)],
                   "the drive menu after the restart")
     w.choose(3)
-    w.window.type_text("pa0ro")
-    w.window.key("Return")
-    w.expect_end()
-    w.expect_copy("F", "PA0RO.cbr")
-    w.expect_next_started()
+    export_as(w, "pa0ro", "F", "PA0RO.cbr")
     w.expect_no_box()
 
 
@@ -535,11 +533,7 @@ def double_click_in_the_list_takes_the_highlight(w):
     expect_screen(win, highlighted(2, 3), "the highlight on entry 2")
     win.double_click(8, 40)               # over entry 1; entry 2 is highlighted
     expect_screen(win, NAME_FIELD, "the name field after a double click in the list")
-    win.type_text("muis")
-    win.key("Return")
-    w.expect_end()
-    w.expect_copy("E", "MUIS.csv")
-    w.expect_next_started()
+    export_as(w, "muis", "E", "MUIS.csv")
 
 
 @scenario
@@ -558,9 +552,7 @@ def esc_under_the_pointer_and_double_click_on_it(w):
     time.sleep(0.5)
     expect_screen(win, highlighted(1, 3), "the menu unchanged after a single click")
     win.double_click(25, 49)
-    w.expect_end()
-    w.expect_no_copy()
-    w.expect_next_started()
+    expect_left_without_copy(w)
     w.expect_no_box()
 
 
@@ -577,9 +569,7 @@ def double_click_on_esc_in_the_name_field(w):
                   "the drive menu after a double click on \"ESC\"")
     w.expect_no_copy()
     win.key("Escape")
-    w.expect_end()
-    w.expect_no_copy()
-    w.expect_next_started()
+    expect_left_without_copy(w)
 
 
 # The launcher.
@@ -787,10 +777,7 @@ def a_held_key_repeats(w):
     subprocess.run(["xdotool", "keydown", "q"], check=True)
     time.sleep(1.0)
     subprocess.run(["xdotool", "keyup", "q"], check=True)
-    w.window.key("Return")
-    w.expect_end()
-    w.expect_copy("E", "QQQQQQQQ.txt")
-    w.expect_next_started()
+    export_as(w, "", "E", "QQQQQQQQ.txt")
 
 
 @scenario

@@ -82,6 +82,18 @@ class CopyTest : public tst::LayerTest {
     return 0;
   }
 
+  // The copy without a handler: the text of its one box, which is
+  // answered No and so ends the program.
+  std::string UnhandledBoxText(const std::string& source, const std::string& destination) {
+    answers.push_back(ts::platform::BoxAnswer::No);
+    EXPECT_TRUE(RunProgram([&] { CopyFile(source, destination); }));
+    if (boxes.size() != 1) {
+      ADD_FAILURE() << boxes.size() << " boxes, expected 1";
+      return "";
+    }
+    return boxes[0].text;
+  }
+
   // True when number n is free (opening it raises nothing).
   bool NumberFree(long n) {
     ts::OpenNumberedFile("probe.tmp", ts::FileMode::Random, n, 1);
@@ -160,11 +172,9 @@ TEST_F(CopyTest, MissingSourceIsFileNotFoundAndCreatesNothing) {
 }
 
 TEST_F(CopyTest, MissingSourceWithoutHandlerShowsStep533) {
-  answers.push_back(ts::platform::BoxAnswer::No);
-  EXPECT_TRUE(RunProgram([] { CopyFile("GONE.CBR", "OUT.CBR"); }));
+  EXPECT_EQ(UnhandledBoxText("GONE.CBR", "OUT.CBR"), "Line:533\nFile not found\nContinue?");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Unhandled Error #53");
-  EXPECT_EQ(boxes[0].text, "Line:533\nFile not found\nContinue?");
   EXPECT_FALSE(fs::exists("GONE.CBR"));
   EXPECT_FALSE(fs::exists("OUT.CBR"));
 }
@@ -182,10 +192,7 @@ TEST_F(CopyTest, SourceOf2GiBIsRefusedBeforeAnythingOpens) {
   EXPECT_EQ(fs::file_size("BIG.CBR"), uintmax_t(1) << 31);
 
   ts::ResetState();
-  answers.push_back(ts::platform::BoxAnswer::No);
-  EXPECT_TRUE(RunProgram([] { CopyFile("BIG.CBR", "OUT.CBR"); }));
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Line:534\nOverflow\nContinue?");
+  EXPECT_EQ(UnhandledBoxText("BIG.CBR", "OUT.CBR"), "Line:534\nOverflow\nContinue?");
 }
 
 TEST_F(CopyTest, DriveNotReadyIsDeviceUnavailableAtStep535) {
@@ -196,10 +203,7 @@ TEST_F(CopyTest, DriveNotReadyIsDeviceUnavailableAtStep535) {
   EXPECT_TRUE(NumberFree(12));
 
   ts::ResetState();
-  answers.push_back(ts::platform::BoxAnswer::No);
-  EXPECT_TRUE(RunProgram([] { CopyFile("DATA.CBR", "Q:\\OUT.CBR"); }));
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Line:535\nDevice unavailable\nContinue?");
+  EXPECT_EQ(UnhandledBoxText("DATA.CBR", "Q:\\OUT.CBR"), "Line:535\nDevice unavailable\nContinue?");
 }
 
 TEST_F(CopyTest, CopyToAMappedDrive) {

@@ -13,6 +13,7 @@
 #include "support/child_process.h"
 #include "support/installed_font.h"
 #include "support/scripted.h"
+#include "support/tool_folder.h"
 #include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
@@ -24,33 +25,21 @@ namespace {
 
 using ts::Key;
 
-class ExportFlowTest : public tst::LayerTest {
+class ExportFlowTest : public tst::ToolFolderTest {
  protected:
+  ExportFlowTest() : ToolFolderTest("logship-flow") {}
+
   void SetUp() override {
-    LayerTest::SetUp();
-    char pattern[] = "/tmp/logship-flow-XXXXXX";
-    root = mkdtemp(pattern);
-    tool = root / "tool";
+    ToolFolderTest::SetUp();
     driveC = root / "c";
     driveE = root / "e";
-    for (auto& d : {tool, driveC, driveE, tool / "Fonts", tool / "inifiles"})
-      fs::create_directories(d);
+    for (auto& d : {driveC, driveE, tool / "Fonts", tool / "inifiles"}) fs::create_directories(d);
     tst::WriteFile(driveC / "autoexec.bat", "rem\r\n");
     fs::create_symlink(tst::kInstalledFace, tool / "Fonts" / tst::kInstalledFaceName);
     tst::WriteFile(tool / "inifiles" / "fontkeus.ini", tst::kInstalledFaceName + "\r\n");
-    oldCwd = fs::current_path();
-    fs::current_path(tool);
     MapDrives("C=" + driveC.string() + ";E=" + driveE.string());
     data = std::string("QSO: 14000 CW 2017-12-25 0001 PA0XYZ\r\n") + std::string(130, 'x');
     tst::WriteFile(tool / "contest.cbr", data);
-  }
-
-  void TearDown() override {
-    fs::current_path(oldCwd);
-    unsetenv("LOGSHIP_DRIVES");
-    ts::platform::ReloadDrives();
-    fs::remove_all(root);
-    LayerTest::TearDown();
   }
 
   void MapDrives(const std::string& map) {
@@ -89,7 +78,7 @@ class ExportFlowTest : public tst::LayerTest {
 
   bool PromptShown() { return tst::RowText(25, 1, 25) == "Press any key to continue"; }
 
-  fs::path root, tool, driveC, driveE, oldCwd;
+  fs::path driveC, driveE;
   std::string data;
 };
 

@@ -12,6 +12,7 @@
 #include "export/globals.h"
 #include "support/child_process.h"
 #include "support/scripted.h"
+#include "support/tool_folder.h"
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
 #include "textscreen/keyboard.h"
@@ -34,26 +35,18 @@ std::vector<std::string> Lines(const fs::path& p) {
   return lines;
 }
 
-class ScanMenuTest : public tst::LayerTest {
+class ScanMenuTest : public tst::ToolFolderTest {
  protected:
+  ScanMenuTest() : ToolFolderTest("logship-scan") {}
+
   void SetUp() override {
-    LayerTest::SetUp();
-    char pattern[] = "/tmp/logship-scan-XXXXXX";
-    root = mkdtemp(pattern);
-    tool = root / "tool";
-    fs::create_directories(tool);
-    oldCwd = fs::current_path();
-    fs::current_path(tool);
+    ToolFolderTest::SetUp();
     logship::SetHandlerPlan();
   }
 
   void TearDown() override {
-    fs::current_path(oldCwd);
     system(("chattr -R -i '" + root.string() + "' 2>/dev/null").c_str());
-    unsetenv("LOGSHIP_DRIVES");
-    ts::platform::ReloadDrives();
-    fs::remove_all(root);
-    LayerTest::TearDown();
+    ToolFolderTest::TearDown();
   }
 
   // Drives as folders holding one file each.
@@ -111,7 +104,13 @@ class ScanMenuTest : public tst::LayerTest {
 
   void Later(uint32_t ms, std::function<void()> action) { clock.After(ms, std::move(action)); }
 
-  fs::path root, tool, oldCwd;
+  // After `ms`, notes the highlighted entry in `seen`, then presses `key`.
+  void LaterNoteAndPress(uint32_t ms, int& seen, Key key, uint32_t unicode) {
+    Later(ms, [&seen, key, unicode, this] {
+      seen = Highlighted();
+      Press(key, 0, unicode);
+    });
+  }
 };
 
 TEST_F(ScanMenuTest, HeaderRowShowsDateAndTitle) {
@@ -257,10 +256,7 @@ TEST_F(ScanMenuTest, EveryKeyButEnterAndEscMovesToTheNextEntry) {
 TEST_F(ScanMenuTest, WheelUpOverTheListGoesBackFromFirstToLast) {
   Later(1000, [this] { ts::OnMouseWheel(40 * 8 - 4, 10 * 16 - 8, true); });
   int seen = 0;
-  Later(300, [&] {
-    seen = Highlighted();
-    Press(Key::Enter, 0, 13);
-  });
+  LaterNoteAndPress(300, seen, Key::Enter, 13);
   RunMenu("CEF");
   EXPECT_EQ(seen, 3);
   EXPECT_EQ(G().chosenDrive, "F");
@@ -275,10 +271,7 @@ TEST_F(ScanMenuTest, TwoWheelStepsUpInOnePassCountOnce) {
     ts::OnMouseWheel(316, 152, true);
   });
   int seen = 0;
-  Later(300, [&] {
-    seen = Highlighted();
-    Press(Key::Enter, 0, 13);
-  });
+  LaterNoteAndPress(300, seen, Key::Enter, 13);
   RunMenu("CDEFG");
   EXPECT_EQ(seen, 1);
 }
@@ -298,10 +291,7 @@ TEST_F(ScanMenuTest, ClicksOutsideTheListAreaDoNothing) {
     Later(300, [=, this] { ts::OnMouseWheel((col - 1) * 8 + 4, (row - 1) * 16 + 8, false); });
   }
   int seen = 0;
-  Later(500, [&] {
-    seen = Highlighted();
-    Press(Key::Esc, 0, 27);
-  });
+  LaterNoteAndPress(500, seen, Key::Esc, 27);
   EXPECT_EQ(RunMenu("CDEFGHIJKLMNO"), 303u);
   EXPECT_EQ(seen, 1);
 }

@@ -1,13 +1,11 @@
 // The built launcher, copied into a folder of its own and run as a user
 // would: from another current directory, without a display or terminal.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
 
 #include "support/child_process.h"
-#include "textscreen/platform/paths.h"
 
 namespace {
 
@@ -23,14 +21,10 @@ const char kMissingBox[] =
 class LauncherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/logship-launcher-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = fs::canonical(pattern).string();
+    root = tst::FolderWithPrograms("logship-launcher", {"launcher"});
+    ASSERT_FALSE(root.empty());
     app = root + "/app";
-    fs::create_directories(app);
     fs::create_directories(root + "/elsewhere");
-    fs::copy_file(ts::platform::ExecutableFolder() + "/launcher", app + "/launcher");
-    chmod((app + "/launcher").c_str(), 0755);
   }
   void TearDown() override { fs::remove_all(root); }
 

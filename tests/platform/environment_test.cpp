@@ -86,15 +86,9 @@ Outcome RunProgram(const std::string& program, const std::string& cwd,
 class ProgramsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/logship-environment-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = fs::canonical(pattern).string();
+    root = tst::FolderWithPrograms("logship-environment", {"logship", "launcher", "logship-cmd"});
+    ASSERT_FALSE(root.empty());
     app = root + "/app";
-    fs::create_directories(app);
-    for (const char* program : {"logship", "launcher", "logship-cmd"}) {
-      fs::copy_file(ts::platform::ExecutableFolder() + "/" + program, app + "/" + program);
-      chmod((app + "/" + program).c_str(), 0755);
-    }
   }
   void TearDown() override { fs::remove_all(root); }
 

@@ -241,6 +241,22 @@ class DesktopDialog : public ::testing::Test {
     return out;
   }
 
+  // A child that shows a real box on the virtual display, its own
+  // session, and exits with the answer's code.
+  pid_t ForkBox(const char* caption, BoxKind kind) {
+    pid_t box = fork();
+    if (box == 0) {
+      setenv("DISPLAY", display.c_str(), 1);
+      unsetenv("LOGSHIP_BOX_ANSWER");
+      unsetenv("LOGSHIP_BOX_LOG");
+      int null = open("/dev/null", O_RDWR);
+      dup2(null, 2);
+      setsid();
+      _exit(AnswerCode(ShowMessageBox(caption, "Some text", kind)));
+    }
+    return box;
+  }
+
   pid_t xvfb = -1;
   std::string display;
   std::string helper;
@@ -261,16 +277,7 @@ TEST_F(DesktopDialog, AnsweredWithTheKeyboardAndTheMouse) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caption);
-    pid_t box = fork();
-    if (box == 0) {
-      setenv("DISPLAY", display.c_str(), 1);
-      unsetenv("LOGSHIP_BOX_ANSWER");
-      unsetenv("LOGSHIP_BOX_LOG");
-      int null = open("/dev/null", O_RDWR);
-      dup2(null, 2);
-      setsid();
-      _exit(AnswerCode(ShowMessageBox(c.caption, "Some text", c.kind)));
-    }
+    pid_t box = ForkBox(c.caption, c.kind);
     std::string info;
     bool viewable = false;
     for (int tries = 0; tries < 500 && !viewable; ++tries) {
@@ -333,16 +340,7 @@ pid_t ChildOf(pid_t parent) {
 }
 
 TEST_F(DesktopDialog, AHelperEndsWithTheToolThatAsked) {
-  pid_t tool = fork();
-  if (tool == 0) {
-    setenv("DISPLAY", display.c_str(), 1);
-    unsetenv("LOGSHIP_BOX_ANSWER");
-    unsetenv("LOGSHIP_BOX_LOG");
-    int null = open("/dev/null", O_RDWR);
-    dup2(null, 2);
-    setsid();
-    _exit(AnswerCode(ShowMessageBox("Left behind", "Some text", BoxKind::YesNo)));
-  }
+  pid_t tool = ForkBox("Left behind", BoxKind::YesNo);
   bool shown = false;
   for (int tries = 0; tries < 500 && !shown; ++tries) {
     shown = Shell("xwininfo -name 'Left behind'").find("IsViewable") != std::string::npos;

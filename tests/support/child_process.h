@@ -11,12 +11,15 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "textscreen/platform/paths.h"
 
 namespace tst {
 
@@ -101,6 +104,22 @@ inline std::optional<std::string> ReadFile(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// A fresh folder /tmp/<prefix>-XXXXXX, by its real path, whose app/ holds
+// copies of the built `programs` as an install has them; "" when no folder
+// could be made.
+inline std::string FolderWithPrograms(const std::string& prefix,
+                                      std::initializer_list<const char*> programs) {
+  std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) return "";
+  const std::string root = std::filesystem::canonical(pattern).string(), app = root + "/app";
+  std::filesystem::create_directories(app);
+  for (const char* program : programs) {
+    std::filesystem::copy_file(ts::platform::ExecutableFolder() + "/" + program, app + "/" + program);
+    chmod((app + "/" + program).c_str(), 0755);
+  }
+  return root;
 }
 
 inline bool WaitForFile(const std::string& path, int timeoutMs = 5000) {
