@@ -796,6 +796,15 @@ int FileExists(const Bytes& name) {
   return stat(native.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? -1 : 0;
 }
 
+int64_t NamedFileLength(const Bytes& name) {
+  if (ErrorPending()) return -1;
+  platform::NativePath native = platform::ToNative(name);
+  if (native.error != platform::PathError::None) return -1;
+  struct stat st;
+  if (stat(native.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return int64_t(st.st_size);
+}
+
 void DeleteMatching(const Bytes& pattern) {
   if (ErrorPending()) return;
   struct Release {

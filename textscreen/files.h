@@ -86,7 +86,7 @@ void RunHidden(const Bytes& command);
 // The command interpreter's executable beside the programs.
 void SetInterpreterPath(const std::string& nativePath);
 
-// Files by name, outside the numbered table (textscreen/files_truncate.cpp).
+// Files by name, outside the numbered table.
 // The length of the regular file that the name names (links followed), -1
 // when it names none or anything else, or while an error is pending; never
 // an error.
