@@ -6,6 +6,7 @@
 #include <set>
 
 #include "export/input_routines.h"
+#include "support/sanitizers.h"
 #include "textscreen/errors.h"
 #include "textscreen/font.h"
 #include "textscreen/keyboard.h"
@@ -199,22 +200,8 @@ const IdleWait kIdleWaits[] = {
      }, [] { PushEvent(Button(SDL_BUTTON_LEFT, false, 10, 10)); }},
 };
 
-// ThreadSanitizer multiplies what every thread's work costs: a CPU figure
-// says nothing about the wait there.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kThreadSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr bool kThreadSanitizer = true;
-#else
-constexpr bool kThreadSanitizer = false;
-#endif
-#else
-constexpr bool kThreadSanitizer = false;
-#endif
-
 TEST(SdlWaits, AWaitForTheUserCostsAlmostNothing) {
-  if (kThreadSanitizer) GTEST_SKIP() << "the CPU of a wait under ThreadSanitizer tells nothing";
+  if (tst::kThreadSanitizer) GTEST_SKIP() << "the CPU of a wait under ThreadSanitizer tells nothing";
   for (const IdleWait& c : kIdleWaits) {
     SCOPED_TRACE(c.name);
     ChildRun run = RunWindowedInChild([&](Report& report) {
