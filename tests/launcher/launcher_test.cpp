@@ -41,7 +41,9 @@ class LauncherTest : public ::testing::Test {
 };
 
 TEST_F(LauncherTest, StartsTheMainProgramFromItsOwnFolderAndEndsAtOnce) {
-  tst::WriteFile(app + "/tarnvale/tarnvale.exe", tst::RecordingScript(root, "1"), 0755);
+  // The main program ends only once the test says so: a launcher that waited
+  // for it would never come back.
+  tst::WriteFile(app + "/tarnvale/tarnvale.exe", tst::HeldRecordingScript(root), 0755);
   auto result = RunLauncher("no");
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_FALSE(fs::exists(root + "/finished")) << "the launcher waited for the main program";
@@ -50,6 +52,7 @@ TEST_F(LauncherTest, StartsTheMainProgramFromItsOwnFolderAndEndsAtOnce) {
   EXPECT_EQ(tst::ReadFile(root + "/args"), "") << "nothing is passed to the main program";
   EXPECT_FALSE(fs::exists(root + "/boxes.log")) << "a started program shows no box";
   EXPECT_EQ(result.stderrText, "");
+  tst::WriteFile(root + "/go", "");
   ASSERT_TRUE(tst::WaitForFile(root + "/finished"));
 }
 
