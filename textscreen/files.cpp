@@ -360,6 +360,16 @@ void WaitFor(pid_t pid) {
   }
 }
 
+// A numbered file's entry as its open names it, without its descriptor.
+OpenFile NewOpenFile(const Bytes& name, FileMode mode, long recordLength) {
+  OpenFile f;
+  f.name = name;
+  std::replace(f.name.begin(), f.name.end(), '/', '\\');
+  f.mode = mode;
+  f.recordLength = recordLength == -1 ? 128 : recordLength;
+  return f;
+}
+
 // The checks every open of a number makes first; false when it may not go on.
 bool MayOpen(long number, long recordLength) {
   if (ErrorPending()) return false;
@@ -377,11 +387,7 @@ void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long record
   platform::NativePath native = platform::ToNative(name);
   if (native.error != platform::PathError::None) return RaiseError(68);
 
-  OpenFile f;
-  f.name = name;
-  std::replace(f.name.begin(), f.name.end(), '/', '\\');
-  f.mode = mode;
-  f.recordLength = recordLength == -1 ? 128 : recordLength;
+  OpenFile f = NewOpenFile(name, mode, recordLength);
   int err = 0;
   if (mode == FileMode::Random) {
     // Read and write, else read only, else write only; created when
@@ -445,11 +451,7 @@ struct CopyFile {
 std::map<long, CopyFile> copyFiles;
 
 void NumberCopyFile(const Bytes& name, long number, long recordLength, const CopyFile& c) {
-  OpenFile f;
-  f.name = name;
-  std::replace(f.name.begin(), f.name.end(), '/', '\\');
-  f.mode = FileMode::Random;
-  f.recordLength = recordLength == -1 ? 128 : recordLength;
+  OpenFile f = NewOpenFile(name, FileMode::Random, recordLength);
   f.mayRead = c.mayRead;
   f.mayWrite = c.mayWrite;
   f.fd = fcntl(c.fd, F_DUPFD_CLOEXEC, 0);
@@ -532,8 +534,11 @@ void OpenCopyDestination(const Bytes& name, long number, long recordLength,
       if (there) fchmod(fd, st.st_mode & 07777);
       c.mayRead = c.mayWrite = true;
       c.placeAt = native.path;
+      if (!HoldCopyFile(fd, temporary, c)) {
+        unlink(temporary.c_str());
+        return;
+      }
       c.handle = RemoveAtFatalEnd(temporary);
-      if (!HoldCopyFile(fd, temporary, c)) return;
     } else if (!there) {
       return RaiseError(OpenError(err, native.path));
     }
@@ -643,7 +648,7 @@ Bytes ReadField(long number) {
   auto tooLong = [&] { return f->position - start > kLongestField; };
 
   int b = Peek(*f);
-  while ((b == ' ' || b == '\t') && !tooLong()) {
+  while (IsBlank(char(b)) && !tooLong()) {
     ++f->position;
     b = Peek(*f);
   }

@@ -128,49 +128,34 @@ class TrueTypeFont : public GlyphSource {
   std::bitset<256> placed_;
 };
 
-TTF_Font* Open(const std::string& path, long pointSize) {
-  if (pointSize < 1) return nullptr;
-  std::lock_guard<std::mutex> lock(ttfLock);
-  if (!TTF_WasInit() && TTF_Init() != 0) return nullptr;
-  return TTF_OpenFont(path.c_str(), int(pointSize));
-}
-
-void Close(TTF_Font* font) {
-  std::lock_guard<std::mutex> lock(ttfLock);
-  TTF_CloseFont(font);
-}
-
-int LineHeight(TTF_Font* font) {
-  std::lock_guard<std::mutex> lock(ttfLock);
-  return TTF_FontHeight(font);
-}
-
-int SpaceWidth(TTF_Font* font) {
-  Uint16 space[2] = {' ', 0};
-  std::lock_guard<std::mutex> lock(ttfLock);
-  SDL_Surface* s = TTF_RenderUNICODE_Solid(font, space, SDL_Color{255, 255, 255, 0});
-  if (!s) return 0;
-  int w = s->w;
-  SDL_FreeSurface(s);
-  return w;
-}
-
 class TrueTypeFace : public Face {
  public:
   TrueTypeFace(TTF_Font* font, std::string path, long pointSize)
       : font_(font), path_(std::move(path)), pointSize_(pointSize) {}
   ~TrueTypeFace() override {
-    if (font_) Close(font_);
+    std::lock_guard<std::mutex> lock(ttfLock);
+    if (font_) TTF_CloseFont(font_);
   }
   TrueTypeFace(const TrueTypeFace&) = delete;
   TrueTypeFace& operator=(const TrueTypeFace&) = delete;
 
-  int LineHeight() override { return sdl::LineHeight(font_); }
+  int LineHeight() override {
+    std::lock_guard<std::mutex> lock(ttfLock);
+    return TTF_FontHeight(font_);
+  }
   bool FixedWidth() override {
     std::lock_guard<std::mutex> lock(ttfLock);
     return TTF_FontFaceIsFixedWidth(font_) != 0;
   }
-  int SpaceWidth() override { return sdl::SpaceWidth(font_); }
+  int SpaceWidth() override {
+    Uint16 space[2] = {' ', 0};
+    std::lock_guard<std::mutex> lock(ttfLock);
+    SDL_Surface* s = TTF_RenderUNICODE_Solid(font_, space, SDL_Color{255, 255, 255, 0});
+    if (!s) return 0;
+    int w = s->w;
+    SDL_FreeSurface(s);
+    return w;
+  }
 
   std::unique_ptr<GlyphSource> Glyphs(int cellWidth, int cellHeight,
                                       const FaceStyle& style) override {
@@ -197,7 +182,12 @@ class TrueTypeFace : public Face {
 class TrueTypeLoader : public FaceLoader {
  public:
   std::unique_ptr<Face> Open(const std::string& nativePath, long pointSize) override {
-    TTF_Font* font = sdl::Open(nativePath, pointSize);
+    TTF_Font* font = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(ttfLock);
+      if (!TTF_WasInit() && TTF_Init() != 0) return nullptr;
+      font = TTF_OpenFont(nativePath.c_str(), int(pointSize));
+    }
     if (!font) return nullptr;
     return std::make_unique<TrueTypeFace>(font, nativePath, pointSize);
   }
