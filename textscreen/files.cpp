@@ -327,9 +327,13 @@ pid_t StartInterpreter(const Bytes& commandLine) {
 // Two tools in one folder share its temporary files: from a hidden
 // command until its output file is deleted (or the next command), a tool
 // holds the folder, so that each run, read and deletion is its own. A
-// holder that keeps it too long (a probe that failed, its file left) is
-// waited for only so long.
+// holder that keeps it too long (a probe that failed, its file left, a
+// stopped tool, a user's flock) is waited for once: after that the run
+// only takes the folder when it is free, else every one of the scan's
+// commands would wait again. An end that has been asked for waits for
+// nothing.
 int heldFolder = -1;
+bool folderWaitRanOut = false;
 constexpr int kFolderWaitMs = 5000;
 constexpr int kFolderPollMs = 5;
 
@@ -344,7 +348,8 @@ void HoldFolder() {
   int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   for (int waited = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; waited += kFolderPollMs) {
-    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kFolderWaitMs) {
+    if (waited >= kFolderWaitMs) folderWaitRanOut = true;
+    if ((errno != EWOULDBLOCK && errno != EINTR) || folderWaitRanOut || EndRequested()) {
       close(fd);
       return;
     }
@@ -903,6 +908,7 @@ void SetInterpreterPath(const std::string& nativePath) {
 
 void ResetFiles() {
   ReleaseFolder();
+  folderWaitRanOut = false;
   for (auto& [number, f] : files) close(f.fd);
   files.clear();
   interpreterPath.clear();

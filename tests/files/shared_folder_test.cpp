@@ -1,12 +1,18 @@
 // Two tools in one folder: each probes, reads and deletes direct.tmp as
 // the drive scan does, with drives of its own, and must only ever read
 // its own listing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "files/fixture.h"
+#include "textscreen/errors.h"
 #include "textscreen/files.h"
+#include "textscreen/platform/paths.h"
 
 namespace {
 
@@ -43,6 +49,45 @@ TEST_F(SharedFolder, TwoToolsNeverReadEachOthersTemporaryFile) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "rounds in which tool " << letters[t]
                                       << " did not read its own listing";
   }
+}
+
+// Another process holds the folder and keeps it (a stopped tool, a
+// user's flock): the first command waits for it only so long, and the
+// rest of the run does not wait again; each command still does its work.
+// A run whose end has been asked for does not wait at all. (A lock of the
+// test's own open folder stands for the other process's: open files of
+// one process lock against each other as those of two do.)
+TEST_F(SharedFolder, AFolderHeldElsewhereIsWaitedForOnce) {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kOneWait = std::chrono::seconds(5);
+  int other = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  const ts::Bytes here = ts::platform::CurrentDirectoryToolForm();
+  auto cd = [] {
+    ts::RunHidden("cd > hulp.hlp");
+    ts::OpenNumberedFile("hulp.hlp", ts::FileMode::Input, 1);
+    ts::Bytes seen = ts::ReadField(1);
+    ts::CloseNumberedFile(1);
+    ts::DeleteMatching("hulp.hlp");
+    return seen;
+  };
+
+  auto start = Clock::now();
+  EXPECT_EQ(cd(), here);
+  EXPECT_GE(Clock::now() - start, kOneWait - std::chrono::milliseconds(100))
+      << "the first command did not wait for the folder";
+  start = Clock::now();
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(cd(), here);
+  EXPECT_LT(Clock::now() - start, kOneWait) << "the later commands waited again";
+  EXPECT_EQ(TakeError(), 0u);
+
+  ts::ResetFiles();
+  ts::SetEndRequest();
+  start = Clock::now();
+  ts::RunHidden("cd > hulp.hlp");
+  EXPECT_LT(Clock::now() - start, kOneWait) << "a run being ended waited for the folder";
+  close(other);
 }
 
 }  // namespace
