@@ -90,9 +90,10 @@ void CopyFile(const Bytes& source, const Bytes& destination) {
   Step(557, [] { ts::CloseNumberedFile(kSource); });
   Step(557, [] { ts::CloseNumberedFile(kDestination); });
 
-  // A source that changed on its way gave a copy of neither its old nor
-  // its new content. The copy takes the destination's name only once it is
-  // on the medium; then its folder entry goes there too.
+  // A source that changed on its way, even at its own length, gave a copy
+  // of neither its old nor its new content. The copy takes the
+  // destination's name only once it is on the medium; then its folder
+  // entry goes there too.
   const int64_t length = wholeRecords * kRecordLength + rest;
   Step(558, [&] { ts::CheckCopySource(kSource, length); });
   Step(559, [] { ts::FlushCopy(kDestination); });

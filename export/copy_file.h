@@ -13,7 +13,9 @@ using ts::Bytes;
 // anything is opened. The copy is written under a temporary name beside
 // the destination and takes its place only when complete and on the
 // medium; a copy that fails on its way leaves the destination as it was.
-// A destination that is the source itself is left alone.
+// A source that changed in any way while it was copied, its length kept
+// or not, fails the copy with 75 at step 558. A destination that is the
+// source itself is left alone.
 void CopyFile(const Bytes& source, const Bytes& destination);
 
 }  // namespace logship

@@ -447,7 +447,8 @@ namespace {
 struct CopyFile {
   int fd = -1;  // held: the numbered file is a duplicate of it
   FileId id;
-  std::string path;  // native name the file was reached by
+  struct stat opened {};  // the file as its first open found it
+  std::string path;       // native name the file was reached by
   bool mayRead = false, mayWrite = false;
   std::string placeAt;  // a temporary file: the destination's native name
   int handle = -1;      // its note for the fatal end
@@ -467,16 +468,27 @@ void NumberCopyFile(const Bytes& name, long number, long recordLength, const Cop
 // Takes the open file as the number's copy file; false (and the file
 // closed) when that fails.
 bool HoldCopyFile(int fd, const std::string& path, CopyFile& c) {
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
+  if (fstat(fd, &c.opened) != 0) {
     close(fd);
     RaiseError(75);
     return false;
   }
   c.fd = fd;
-  c.id = IdOf(st);
+  c.id = IdOf(c.opened);
   c.path = path;
   return true;
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// What the system keeps of a file and moves at every change of it: a
+// write, even one that keeps the length, moves the modification time; a
+// change of its entry the change time.
+bool Unchanged(const struct stat& before, const struct stat& after) {
+  return IdOf(before) == IdOf(after) && before.st_size == after.st_size &&
+         SameTime(before.st_mtim, after.st_mtim) && SameTime(before.st_ctim, after.st_ctim);
 }
 
 // Whether the file at the path may not be opened for writing: it is not
@@ -536,7 +548,10 @@ void OpenCopyDestination(const Bytes& name, long number, long recordLength,
     std::string temporary = ParentOf(native.path) + "/" + kCopyTemporaryName;
     fd = CreateTemporary(temporary, keep, err);
     if (fd >= 0) {
-      if (there) fchmod(fd, st.st_mode & 07777);
+      // The old file's permission bits. A set-user-id, set-group-id or
+      // sticky bit stays behind: a log is no program to run with the
+      // rights of another.
+      if (there) fchmod(fd, st.st_mode & 0777);
       c.mayRead = c.mayWrite = true;
       c.placeAt = native.path;
       if (!HoldCopyFile(fd, temporary, c)) {
@@ -578,7 +593,7 @@ void CheckCopySource(long number, int64_t length) {
   struct stat named, held;
   if (it == copyFiles.end() || stat(it->second.path.c_str(), &named) != 0 ||
       IdOf(named) != it->second.id || fstat(it->second.fd, &held) != 0 ||
-      int64_t(held.st_size) != length)
+      int64_t(held.st_size) != length || !Unchanged(it->second.opened, held))
     RaiseError(75);
 }
 

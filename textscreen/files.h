@@ -64,8 +64,9 @@ void OpenCopyDestination(const Bytes& name, long number, long recordLength,
 // The number again on the file its first open reached: the open's error
 // when the name reaches nothing now, 75 when it reaches another file.
 void ReopenCopyFile(const Bytes& name, long number, long recordLength);
-// 75 when the source's name reaches another file now, or its length is
-// no longer `length`.
+// 75 when the source's name reaches another file now, its length is no
+// longer `length`, or it changed in any way since its first open (its
+// modification or change time moved).
 void CheckCopySource(long number, int64_t length);
 // The temporary file onto the medium (75 when that fails), then into the
 // destination's place (a refused rename gives an open's errors), then its

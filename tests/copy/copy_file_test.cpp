@@ -152,6 +152,25 @@ TEST_F(CopyTest, ExistingDestinationEndsAsLongAsTheSource) {
   EXPECT_TRUE(boxes.empty());
 }
 
+// A replacement keeps the permission bits of the file it replaces, never
+// its set-user-id, set-group-id or sticky bit: the copy is a log, not the
+// program that had them.
+TEST_F(CopyTest, TheReplacementKeepsThePermissionsButNoSetIdBits) {
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  WriteFile("DATA.CBR", Pattern(250));
+  for (mode_t old : {0644, 0600, 0640, 0755, 04755, 02755, 06711, 01666, 07777}) {
+    WriteFile("stick/OUT.cbr", "earlier export", old);
+    struct stat st;
+    ASSERT_EQ(::stat("stick/OUT.cbr", &st), 0);
+    const mode_t had = st.st_mode & 07777;  // what the system let the old file have
+    EXPECT_EQ(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"), 0u) << std::oct << old;
+    ASSERT_EQ(::stat("stick/OUT.cbr", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, had & 0777) << std::oct << old;
+    EXPECT_EQ(ReadFile("stick/OUT.cbr"), Pattern(250));
+  }
+}
+
 TEST_F(CopyTest, DestinationNameMatchedWithoutRegardToCase) {
   WriteFile("DATA.CBR", Pattern(120));
   WriteFile("out.cbr", std::string(300, 'x'));
@@ -465,6 +484,73 @@ TEST_F(CopyTest, FilesChangedBetweenThePassesFailTheCopy) {
     EXPECT_TRUE(!fs::exists(temporary) || ReadFile(temporary) == "x");
     ts::ResetState();
   }
+}
+
+// The data file rewritten where it is, at its own length: its first and
+// last 32 bytes. Its times are set back a day first: kernels before 6.13
+// keep a file's times in clock ticks of a few milliseconds, so that a
+// rewrite in the tick in which the test wrote the file would show none.
+void WriteAged(const std::string& path, const std::string& bytes) {
+  WriteFile(path, bytes);
+  fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(24));
+}
+std::string WithNewEnds(std::string bytes) {
+  bytes.replace(0, 32, std::string(32, '#'));
+  bytes.replace(bytes.size() - 32, 32, std::string(32, '#'));
+  return bytes;
+}
+void RewriteInPlace(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), ssize_t(bytes.size()));
+  ::close(fd);
+}
+
+// A data file rewritten in place while it is copied, at the same length,
+// fails the copy as a changed length does, wherever the rewrite falls,
+// and the earlier export stays. A rewrite before the copy opens the file
+// is no change to the copy: it takes the new bytes.
+TEST_F(CopyTest, ADataFileRewrittenInPlaceFailsTheCopy) {
+  fs::create_directory("stick");
+  MapDrive("E=" + (dir / "stick").string());
+  const std::string data = Pattern(1050), rewritten = WithNewEnds(data);
+  struct {
+    const char* when;
+    uint32_t step;
+    uint32_t error;
+  } cases[] = {
+      {"before the copy opens it", 535, 0},  // the hook runs at the end of the step
+      {"before the first pass", 536, 75},
+      {"between the passes", 547, 75},
+      {"after the last pass", 557, 75},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    WriteFile("stick/OUT.cbr", "earlier export");
+    WriteAged("DATA.CBR", data);
+    bool rewrote = false;
+    ts::SetStepHook([&](uint32_t step) {
+      if (step != c.step || rewrote) return;
+      rewrote = true;
+      RewriteInPlace("DATA.CBR", rewritten);
+    });
+    EXPECT_EQ(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"), c.error);
+    ts::SetStepHook(nullptr);
+    EXPECT_TRUE(rewrote);
+    const std::map<std::string, std::string> after = {
+        {"OUT.cbr", c.error ? "earlier export" : rewritten}};
+    EXPECT_EQ(Contents(dir / "stick"), after);
+    EXPECT_EQ(ReadFile("DATA.CBR"), rewritten);
+    ts::ResetState();
+  }
+
+  WriteAged("DATA.CBR", data);
+  ts::SetStepHook([&](uint32_t step) {
+    if (step == 547) RewriteInPlace("DATA.CBR", rewritten);
+  });
+  EXPECT_EQ(UnhandledBoxText("DATA.CBR", "E:\\OUT.cbr"),
+            "Line:558\nPath/File access error\nContinue?");
+  ts::SetStepHook(nullptr);
 }
 
 // The data file is only ever read: a destination that is the data file
