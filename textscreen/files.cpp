@@ -8,12 +8,15 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -441,6 +444,48 @@ void OpenNumberedFile(const Bytes& name, FileMode mode, long number, long record
   files[number] = f;
 }
 
+// The names of the copy's temporary files: the tool's name, 8 hex digits
+// of the copy's own and an extension that marks an unfinished file, as
+// LOGSHIP-1F0C93AB.part. Capitals, digits, "-" and "." in 21 characters:
+// every file system a stick may carry takes the name as it is given (FAT
+// as a long name), and no export bears it, since the name field takes
+// neither "-" nor more than 8 characters.
+namespace {
+
+constexpr char kTemporaryPrefix[] = "LOGSHIP-", kTemporaryExtension[] = ".part";
+constexpr size_t kTemporaryDigits = 8;
+
+uint32_t RandomPart() {
+  uint32_t r;
+  if (getrandom(&r, sizeof r, GRND_NONBLOCK) == ssize_t(sizeof r)) return r;
+  // Early at boot the pool may not be ready; the exclusive create still
+  // keeps two tools apart, this only makes a clash unlikely.
+  static uint32_t drawn = 0;
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return uint32_t(now.tv_nsec) ^ uint32_t(now.tv_sec) * 2654435761u ^ uint32_t(getpid()) << 16 ^
+         ++drawn * 40503u;
+}
+
+std::string NewTemporaryName() {
+  char digits[kTemporaryDigits + 1];
+  std::snprintf(digits, sizeof digits, "%08X", unsigned(RandomPart()));
+  return kTemporaryPrefix + std::string(digits) + kTemporaryExtension;
+}
+
+}  // namespace
+
+bool IsCopyTemporaryName(const std::string& name) {
+  const size_t prefix = sizeof kTemporaryPrefix - 1, extension = sizeof kTemporaryExtension - 1;
+  if (name.size() != prefix + kTemporaryDigits + extension ||
+      name.compare(0, prefix, kTemporaryPrefix) != 0 ||
+      name.compare(prefix + kTemporaryDigits, extension, kTemporaryExtension) != 0)
+    return false;
+  for (size_t i = prefix; i < prefix + kTemporaryDigits; ++i)
+    if ((name[i] < '0' || name[i] > '9') && (name[i] < 'A' || name[i] > 'F')) return false;
+  return true;
+}
+
 // The copy's files, each held from its first open to the end of the copy.
 namespace {
 
@@ -500,24 +545,79 @@ bool RefusesWriting(const std::string& path) {
   return false;
 }
 
-// A fresh temporary file beside the destination; a leftover of an earlier
-// copy cut short is replaced, but never the file `keep`.
-int CreateTemporary(const std::string& path, std::optional<FileId> keep, int& err) {
-  for (int tries = 0; tries < 2; ++tries) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+// Whether the name in the folder still reaches the file held open.
+bool StillNamed(int folder, const char* name, int fd) {
+  struct stat named, held;
+  return fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && fstat(fd, &held) == 0 &&
+         IdOf(named) == IdOf(held);
+}
+
+// Takes away a temporary file that a copy cut off without warning (kill
+// -9, a power cut) left, only when it certainly is one: its name has the
+// shape, it is a regular file of one name that may be written (the copy
+// makes it so; a read-only one was made so by someone), it is not the
+// data file, and no copy holds it, which every running copy does from
+// just after its create. Its name must still reach the file that was
+// locked when it goes.
+void RemoveLeftover(int folder, const char* name, std::optional<FileId> keep) {
+  struct stat st;
+  if (fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+      st.st_nlink != 1 || !(st.st_mode & S_IWUSR) || (keep && IdOf(st) == *keep))
+    return;
+  int fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat held;
+  if (fstat(fd, &held) == 0 && IdOf(held) == IdOf(st) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      StillNamed(folder, name, fd))
+    unlinkat(folder, name, 0);
+  close(fd);
+}
+
+void RemoveLeftovers(const std::string& folder, std::optional<FileId> keep) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (dirent* entry = readdir(dir))
+    if (IsCopyTemporaryName(entry->d_name)) names.push_back(entry->d_name);
+  for (const std::string& name : names) RemoveLeftover(dirfd(dir), name.c_str(), keep);
+  closedir(dir);
+}
+
+// A temporary file of this copy's own in the folder, created only where
+// no file has the name, and locked at once, so that no other export takes
+// it for a leftover while the copy runs. One that such a clean-up took
+// between the create and the lock no longer has the name: another is made.
+int CreateTemporary(const std::string& folder, std::string& path, int& err) {
+  constexpr int kTries = 8;
+  int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (at < 0) {
     err = errno;
-    if (fd >= 0 || err != EEXIST) return fd;
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || (keep && IdOf(st) == *keep) ||
-        unlink(path.c_str()) != 0)
-      return -1;
+    return -1;
   }
-  return -1;
+  int fd = -1;
+  err = EEXIST;
+  for (int tries = 0; fd < 0 && tries < kTries; ++tries) {
+    const std::string name = NewTemporaryName();
+    fd = openat(at, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      err = errno;
+      if (err == EEXIST) continue;
+      break;
+    }
+    bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0, named = StillNamed(at, name.c_str(), fd);
+    if (locked && named) {
+      path = folder + "/" + name;
+    } else {
+      if (named) unlinkat(at, name.c_str(), 0);  // made here, held by another
+      close(fd);
+      fd = -1;
+    }
+  }
+  close(at);
+  return fd;
 }
 
 }  // namespace
-
-const char kCopyTemporaryName[] = "LOGSHIP.$$$";
 
 void OpenCopySource(const Bytes& name, long number, long recordLength) {
   if (!MayOpen(number, recordLength)) return;
@@ -545,8 +645,10 @@ void OpenCopyDestination(const Bytes& name, long number, long recordLength,
   int err = 0, fd = -1;
   CopyFile c;
   if (platform::WritablePlace(native) && !(there && RefusesWriting(native.path))) {
-    std::string temporary = ParentOf(native.path) + "/" + kCopyTemporaryName;
-    fd = CreateTemporary(temporary, keep, err);
+    const std::string folder = ParentOf(native.path);
+    RemoveLeftovers(folder, keep);
+    std::string temporary;
+    fd = CreateTemporary(folder, temporary, err);
     if (fd >= 0) {
       // The old file's permission bits. A set-user-id, set-group-id or
       // sticky bit stays behind: a log is no program to run with the

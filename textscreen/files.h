@@ -47,20 +47,22 @@ bool PatternReaches(const Bytes& pattern, FileId id);
 void DeleteIfSame(const Bytes& name, FileId id);
 
 // The copy's own opens for random records. The destination is written
-// under kCopyTemporaryName in its folder and takes its name only when
-// complete. Each file stays held from its first open until
+// under a temporary name of the copy's own in its folder and takes its
+// name only when complete. Each file stays held from its first open until
 // ForgetCopyFiles, so that its second open reaches that very file.
-extern const char kCopyTemporaryName[];
 // An existing regular file, for reading only: creates nothing and never
 // waits; anything but a regular file counts as missing (53).
 void OpenCopySource(const Bytes& name, long number, long recordLength);
-// A fresh temporary file beside `name`, for reading and writing; a
-// leftover of an earlier copy cut short is replaced, never the file
+// A fresh temporary file beside `name`, for reading and writing, locked
+// while the copy holds it. Temporary files in that folder that copies
+// cut off without warning left are taken away first, never the file
 // `keep`. A destination that is a link, lies off the drive or may not be
 // written is opened as itself for reading only, as OpenNumberedFile
 // would: its first write fails.
 void OpenCopyDestination(const Bytes& name, long number, long recordLength,
                          std::optional<FileId> keep);
+// Whether a name in a folder has the shape of the copy's temporary files.
+bool IsCopyTemporaryName(const std::string& name);
 // The number again on the file its first open reached: the open's error
 // when the name reaches nothing now, 75 when it reaches another file.
 void ReopenCopyFile(const Bytes& name, long number, long recordLength);

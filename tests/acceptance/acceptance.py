@@ -695,6 +695,42 @@ def a_link_on_the_stick_leads_nowhere_off_it(w):
 
 
 @scenario
+def an_export_leaves_what_is_not_its_own_and_takes_a_leftover_away(w):
+    """Drive E holds a user's file under the old temporary name, a copy's
+    temporary file that another tool holds locked while it runs, and one
+    that a copy killed on its way left. After the export the first two are
+    as they were, the leftover is gone, and the copy is whole."""
+    stick = w.sticks["E"]
+    kept = {"LOGSHIP.$$$": b"the user's own file\r\n",
+            "LOGSHIP-89ABCDEF.part": b"half of another tool's copy"}
+    for name, data in kept.items():
+        with open(os.path.join(stick, name), "wb") as f:
+            f.write(data)
+    with open(os.path.join(stick, "LOGSHIP-0123ABCD.part"), "wb") as f:
+        f.write(b"left by a copy that was killed")
+    running = os.open(os.path.join(stick, "LOGSHIP-89ABCDEF.part"), os.O_RDONLY)
+    try:
+        fcntl.flock(running, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        w.hand_over("contest.CBR", make_data(5000, 17))
+        w.start_to_menu()
+        w.choose(2)
+        w.window.type_text("pa0abc")
+        w.window.key("Return")
+        w.expect_end()
+        w.expect_next_started()
+    finally:
+        os.close(running)
+    want = sorted(list(kept) + ["PA0ABC.cbr"])
+    if w.stick_files("E") != want:
+        raise Failure("drive E holds %s, expected %s" % (w.stick_files("E"), want))
+    for name, data in list(kept.items()) + [("PA0ABC.cbr", w.data)]:
+        with open(os.path.join(stick, name), "rb") as f:
+            if f.read() != data:
+                raise Failure("E:\\%s does not hold what it should" % name)
+    w.expect_no_box()
+
+
+@scenario
 def the_menu_comes_within_seconds_while_another_process_holds_the_folder(w):
     """Another process holds the lock on the tool's folder and keeps it (a
     stopped tool, a user's flock): the drive menu comes within 15 s all

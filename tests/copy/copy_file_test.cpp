@@ -29,83 +29,20 @@
 #include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
+#include "copy/fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using logship::CopyFile;
 using logship::G;
-
-constexpr uint32_t kExportHandlerStep = 307;
-
-std::string Pattern(std::size_t n) {
-  std::string s;
-  for (std::size_t i = 0; i < n; ++i) s += char((i * 7 + 3) % 256);  // zero bytes among them
-  return s;
-}
-
+using tst::Contents;
+using tst::CopyTest;
+using tst::Pattern;
+using tst::TemporaryFiles;
 using tst::WriteFile;
 
-std::string ReadFile(const fs::path& p) { return tst::ReadFile(p).value_or(""); }
-
-class CopyTest : public tst::LayerTest {
- protected:
-  void SetUp() override {
-    tst::LayerTest::SetUp();
-    scratch = std::make_unique<tst::ScratchFolder>("logship-copy");
-    dir = scratch->path();
-    logship::ResetGlobals();
-  }
-  void TearDown() override {
-    ts::CloseAllFiles();
-    scratch.reset();
-    unsetenv("LOGSHIP_DRIVES");
-    ts::platform::ReloadDrives();
-    tst::LayerTest::TearDown();
-  }
-
-  void MapDrive(const std::string& mapping) {
-    setenv("LOGSHIP_DRIVES", mapping.c_str(), 1);
-    ts::platform::ReloadDrives();
-  }
-
-  // Runs the copy with ExportHandler armed; the error that entered it, or 0.
-  uint32_t CopyUnderHandler(const std::string& source, const std::string& destination) {
-    logship::SetHandlerPlan();
-    ts::ArmHandler(2);
-    try {
-      CopyFile(source, destination);
-    } catch (const ts::HandlerEntry& entry) {
-      EXPECT_EQ(entry.firstStep, kExportHandlerStep);
-      return ts::CurrentErrorNumber();
-    }
-    return 0;
-  }
-
-  // The copy without a handler: the text of its one box, which is
-  // answered No and so ends the program.
-  std::string UnhandledBoxText(const std::string& source, const std::string& destination) {
-    answers.push_back(ts::platform::BoxAnswer::No);
-    EXPECT_TRUE(RunProgram([&] { CopyFile(source, destination); }));
-    if (boxes.size() != 1) {
-      ADD_FAILURE() << boxes.size() << " boxes, expected 1";
-      return "";
-    }
-    return boxes[0].text;
-  }
-
-  // True when number n is free (opening it raises nothing).
-  bool NumberFree(long n) {
-    ts::OpenNumberedFile("probe.tmp", ts::FileMode::Random, n, 1);
-    bool free = !ts::ErrorPending();
-    ts::CloseNumberedFile(n);
-    if (!free) ts::EndStep(1);  // answered by the box
-    return free;
-  }
-
-  std::unique_ptr<tst::ScratchFolder> scratch;
-  fs::path dir;
-};
+std::string ReadFile(const fs::path& p) { return tst::ReadBytes(p); }
 
 class CopySizes : public CopyTest, public ::testing::WithParamInterface<std::size_t> {};
 
@@ -234,19 +171,6 @@ TEST_F(CopyTest, CopyToAMappedDrive) {
   EXPECT_EQ(ReadFile(dir / "stick" / "EXPORT.CBR"), Pattern(321));
 }
 
-// Everything in a folder, file names with their bytes and link names with
-// where they lead, to see that nothing in it changed.
-std::map<std::string, std::string> Contents(const fs::path& folder) {
-  std::map<std::string, std::string> seen;
-  for (const auto& e : fs::recursive_directory_iterator(folder)) {
-    std::string name = fs::relative(e.path(), folder).string();
-    if (e.is_symlink()) seen[name] = "-> " + fs::read_symlink(e.path()).string();
-    else if (e.is_regular_file()) seen[name] = ReadFile(e.path());
-    else seen[name] = "<folder>";
-  }
-  return seen;
-}
-
 // A medium can carry links that lead off it. The copy never creates,
 // writes or shortens anything outside the drive's root through one; a
 // destination that is a link fails, and the link stays as it was.
@@ -369,9 +293,9 @@ TEST_F(CopyTest, AMediumThatFillsUpLeavesNoNewFile) {
       return int(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"));
     });
     EXPECT_EQ(r.exitCode, 75);
-    EXPECT_EQ(tst::ReadFile(dir / "stick" / "OUT.cbr"), c.before);
-    EXPECT_FALSE(fs::exists(dir / "stick" / ts::kCopyTemporaryName));
-    EXPECT_EQ(ReadFile(dir / "stick" / "OTHER.cbr"), "other");
+    std::map<std::string, std::string> left = {{"OTHER.cbr", "other"}};
+    if (c.before) left["OUT.cbr"] = *c.before;
+    EXPECT_EQ(Contents(dir / "stick"), left);
     EXPECT_EQ(ReadFile("DATA.CBR"), Pattern(250));
   }
 }
@@ -433,7 +357,7 @@ TEST_F(CopyTest, TheCopyTakesTheNameOnlyWhenComplete) {
   MapDrive("E=" + (dir / "stick").string());
   WriteFile("DATA.CBR", Pattern(250));
   WriteFile("stick/abc.CBR", "earlier export");
-  WriteFile(std::string("stick/") + ts::kCopyTemporaryName, "left by a copy cut short");
+  WriteFile("stick/LOGSHIP-0123ABCD.part", "left by a copy cut short");
   std::map<uint32_t, std::optional<std::string>> seen;
   ts::SetStepHook([&](uint32_t step) {
     if (step == 547 || step == 559) seen[step] = tst::ReadFile(dir / "stick" / "abc.CBR");
@@ -449,7 +373,8 @@ TEST_F(CopyTest, TheCopyTakesTheNameOnlyWhenComplete) {
 // reaches the very files of the first, or the copy fails; the source is
 // never created, and nothing of the copy stays.
 TEST_F(CopyTest, FilesChangedBetweenThePassesFailTheCopy) {
-  const fs::path stick = dir / "stick", temporary = stick / ts::kCopyTemporaryName;
+  const fs::path stick = dir / "stick";
+  fs::path temporary;  // the copy's, once it is there
   struct {
     const char* what;
     std::function<void()> change;
@@ -470,18 +395,24 @@ TEST_F(CopyTest, FilesChangedBetweenThePassesFailTheCopy) {
     fs::create_directory(stick);
     WriteFile("stick/OUT.cbr", "earlier export");
     WriteFile("DATA.CBR", Pattern(250));
+    temporary.clear();
     ts::SetStepHook([&](uint32_t step) {
-      if (step == 547 && fs::exists(temporary)) c.change();
+      if (step != 547 || !temporary.empty()) return;
+      std::vector<std::string> names = TemporaryFiles(stick);
+      if (names.size() != 1) return;
+      temporary = stick / names[0];
+      c.change();
     });
     EXPECT_EQ(CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr"), c.error);
     ts::SetStepHook(nullptr);
+    EXPECT_FALSE(temporary.empty()) << "no temporary file of the copy between the passes";
     if (fs::exists(stick / "OUT.cbr")) {
       EXPECT_EQ(ReadFile(stick / "OUT.cbr"), "earlier export");
     }
     if (std::string(c.what) == "source removed") {
       EXPECT_FALSE(fs::exists("DATA.CBR"));
     }
-    EXPECT_TRUE(!fs::exists(temporary) || ReadFile(temporary) == "x");
+    for (const std::string& name : TemporaryFiles(stick)) EXPECT_EQ(ReadFile(stick / name), "x");
     ts::ResetState();
   }
 }
@@ -572,13 +503,19 @@ TEST_F(CopyTest, ADestinationThatIsTheDataFileIsLeftAlone) {
   }
 }
 
-// A data file that carries the temporary name is no leftover to replace.
-TEST_F(CopyTest, ADataFileUnderTheTemporaryNameIsKept) {
+// A data file in the stick's root that carries the old temporary name,
+// or has the shape of a temporary file that a copy cut off left, is no
+// leftover to take away: it is exported and kept.
+TEST_F(CopyTest, ADataFileUnderATemporaryNameIsKept) {
   MapDrive("E=" + dir.string());
-  WriteFile(ts::kCopyTemporaryName, Pattern(250));
-  EXPECT_NE(CopyUnderHandler(ts::kCopyTemporaryName, "E:\\OUT.cbr"), 0u);
-  EXPECT_EQ(ReadFile(ts::kCopyTemporaryName), Pattern(250));
-  EXPECT_FALSE(fs::exists("OUT.cbr"));
+  for (const char* name : {"LOGSHIP.$$$", "LOGSHIP-0123ABCD.part"}) {
+    WriteFile(name, Pattern(250));
+    EXPECT_EQ(CopyUnderHandler(name, "E:\\OUT.cbr"), 0u) << name;
+    EXPECT_EQ(ReadFile(name), Pattern(250)) << name;
+    EXPECT_EQ(ReadFile("OUT.cbr"), Pattern(250)) << name;
+    fs::remove("OUT.cbr");
+  }
+  EXPECT_TRUE(ts::IsCopyTemporaryName("LOGSHIP-0123ABCD.part"));
 }
 
 // What has no end to copy up to fails as a missing source, at once and
@@ -613,7 +550,7 @@ TEST_F(CopyTest, ASignalDuringTheCopyLeavesNothingHalf) {
       tst::ChildResult r = tst::RunInChild({}, [&] {
         ts::InstallFatalEnd();
         ts::SetStepHook([&](uint32_t step) {
-          if (step == at && fs::exists(dir / "stick" / ts::kCopyTemporaryName)) kill(getpid(), signal);
+          if (step == at && !TemporaryFiles(dir / "stick").empty()) kill(getpid(), signal);
         });
         CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr");
         return 0;
