@@ -589,7 +589,7 @@ void RemoveLeftovers(const std::string& folder, std::optional<FileId> keep) {
 // between the create and the lock no longer has the name: another is made.
 int CreateTemporary(const std::string& folder, std::string& path, int& err) {
   constexpr int kTries = 8;
-  int at = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int at = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);  // needs no right to read it
   if (at < 0) {
     err = errno;
     return -1;
