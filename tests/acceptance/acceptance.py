@@ -402,6 +402,12 @@ class Call:
         m = re.match(r"^(?:-?\d+|AT_FDCWD)<(.*)>$", self.args[i]) if i < len(self.args) else None
         return m.group(1) if m else None
 
+    def names(self, path):
+        """Whether descriptor argument 0 is `path`, or the /proc/self/fd
+        name of it in this process."""
+        fd = re.match(r"^/proc/(?:self|%s)/fd/(\d+)$" % self.pid, path or "")
+        return self.fd_path() == path or bool(fd and self.args[0].startswith(fd.group(1) + "<"))
+
     def path(self, dir_arg, path_arg):
         """The path that a directory descriptor and a name give together."""
         name = unquote(self.args[path_arg])
@@ -501,7 +507,7 @@ def the_copy_is_on_the_medium_before_the_next_program_starts(w):
                    "no rename or link onto %s" % target)
     source = calls[placed].placement()[0]
     flushes = [i for i in range(placed) if calls[i] and calls[i].ok()
-               and calls[i].name in FLUSHES and calls[i].fd_path() == source]
+               and calls[i].name in FLUSHES and calls[i].names(source)]
     if not flushes:
         raise Failure("%s took the name %s without a flush before" % (source, target))
     folder = first(placed, lambda c: c.name in FLUSHES and c.fd_path() == stick,
