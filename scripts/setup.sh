@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl1.2-dev libsdl-ttf2.0-dev libsdl2-dev
           libfreetype-dev libx11-dev fonts-dejavu-core libgtest-dev xvfb xdotool x11-apps
-          x11-utils e2fsprogs xfonts-base python3 locales)
+          x11-utils e2fsprogs xfonts-base python3 locales strace)
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
 missing=()

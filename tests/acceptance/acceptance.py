@@ -13,6 +13,7 @@ import contextlib
 import fcntl
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -197,18 +198,20 @@ class World:
         env.update(extra)
         return env
 
-    def start(self, program="logship", **extra_env):
+    def start(self, program="logship", wrapper=(), **extra_env):
+        """Starts the program, under `wrapper` (a command and its options)
+        when one is given."""
         park_pointer()
         self.out = open(os.path.join(self.root, program + ".out"), "wb")
         # Started from another folder: the program makes its own folder current.
-        self.proc = subprocess.Popen([os.path.join(self.app, program)], cwd="/",
+        self.proc = subprocess.Popen(list(wrapper) + [os.path.join(self.app, program)], cwd="/",
                                      env=self.env(**extra_env), stdin=subprocess.DEVNULL,
                                      stdout=self.out, stderr=subprocess.STDOUT,
                                      start_new_session=True)
         return self.proc
 
-    def start_to_menu(self, entries=3):
-        self.start()
+    def start_to_menu(self, entries=3, wrapper=()):
+        self.start(wrapper=wrapper)
         self.window = find_window(START_TIMEOUT)
         expect_screen(self.window, highlighted(1, entries), "the drive menu", START_TIMEOUT)
         return self.window
@@ -376,6 +379,151 @@ for row in [("contest.CBR", "pa0abc", "PA0ABC.cbr", 12345, True),
             ("test.log", "", "test.cbr", 250, True),             # pre-filled, copied as .cbr
             ("notes.dat", "x9", "X9.txt", 777, False)]:
     SCENARIOS.append(export_row(*row))
+
+
+# The system calls of a run, as strace -f -y writes them.
+
+TRACED_CALLS = ("fsync", "fdatasync", "rename", "renameat", "renameat2", "link", "linkat",
+                "clone", "clone3", "fork", "vfork", "execve")
+FLUSHES = ("fsync", "fdatasync")
+PLACEMENTS = ("rename", "renameat", "renameat2", "link", "linkat")
+SPAWNS = ("clone", "clone3", "fork", "vfork")
+
+
+class Call:
+    def __init__(self, pid, name, args, result):
+        self.pid, self.name, self.result = pid, name, result
+        self.args = split_arguments(args)
+
+    def ok(self):
+        return self.result != "" and not self.result.startswith("-")
+
+    def fd_path(self, i=0):
+        """The path strace -y gives for descriptor argument i."""
+        m = re.match(r"^(?:-?\d+|AT_FDCWD)<(.*)>$", self.args[i]) if i < len(self.args) else None
+        return m.group(1) if m else None
+
+    def names(self, path):
+        """Whether descriptor argument 0 is `path`, or the /proc/self/fd
+        name of it in this process."""
+        fd = re.match(r"^/proc/(?:self|%s)/fd/(\d+)$" % self.pid, path or "")
+        return self.fd_path() == path or bool(fd and self.args[0].startswith(fd.group(1) + "<"))
+
+    def path(self, dir_arg, path_arg):
+        """The path that a directory descriptor and a name give together."""
+        name = unquote(self.args[path_arg])
+        if name.startswith("/"):
+            return name
+        folder = self.fd_path(dir_arg) if dir_arg is not None else None
+        return os.path.join(folder or "", name) if name else folder
+
+    def placement(self):
+        """(source, target) of a rename or link."""
+        if self.name in ("rename", "link"):
+            return self.path(None, 0), self.path(None, 1)
+        return self.path(0, 1), self.path(2, 3)
+
+
+def split_arguments(text):
+    """The top-level arguments of a call, split at the commas outside
+    strings, brackets and the <path> that -y adds."""
+    args, depth, current, quoted, escaped = [], 0, "", False, False
+    for ch in text:
+        if quoted:
+            quoted = not (ch == '"' and not escaped)
+            escaped = ch == "\\" and not escaped
+        elif ch == '"':
+            quoted = True
+        elif ch in "([{<":
+            depth += 1
+        elif ch in ")]}>":
+            depth -= 1
+        elif ch == "," and depth == 0:
+            args.append(current.strip())
+            current = ""
+            continue
+        current += ch
+    if current.strip():
+        args.append(current.strip())
+    return args
+
+
+def unquote(arg):
+    if not (arg.startswith('"') and arg.endswith('"')):
+        return ""
+    return arg[1:-1].encode("latin-1", "backslashreplace").decode("unicode_escape")
+
+
+def traced_calls(log):
+    """The calls of the log in the order they began, the two halves of a
+    call that another thread interrupted joined; None for other lines."""
+    texts, begun = [], {}
+    for line in open(log, encoding="latin-1"):
+        pid, _, rest = line.rstrip("\n").partition(" ")
+        rest = rest.strip()
+        resumed = re.match(r"^<\.\.\. \w+ resumed>(.*)$", rest)
+        if resumed:
+            if pid in begun:
+                index, head = begun.pop(pid)
+                texts[index] = (pid, head + resumed.group(1))
+            continue
+        if rest.endswith("<unfinished ...>"):
+            begun[pid] = (len(texts), rest[:-len("<unfinished ...>")].rstrip())
+            texts.append((pid, ""))
+            continue
+        texts.append((pid, rest))
+    calls = []
+    for pid, text in texts:
+        m = re.match(r"^(\w+)\((.*)\)\s+=\s+(\S+)", text)
+        calls.append(Call(pid, m.group(1), m.group(2), m.group(3)) if m else None)
+    return calls
+
+
+@scenario
+def the_copy_is_on_the_medium_before_the_next_program_starts(w):
+    """Traced with strace: the copy's file is flushed, then takes the typed
+    name, then the drive's folder is flushed, and only then does the next
+    program start. The calls are told by what they do: the copy's file is
+    the one that is renamed or linked onto the typed name, whatever it was
+    called while it was written."""
+    if subprocess.run(["strace", "-o", "/dev/null", "true"], capture_output=True).returncode:
+        raise Skip("strace cannot trace a program here (ptrace refused)")
+    w.hand_over("contest.CBR", make_data(5000, 17))
+    log = os.path.join(w.root, "strace.log")
+    w.start_to_menu(wrapper=["strace", "-f", "-qq", "-y", "--seccomp-bpf", "-e", "signal=none",
+                             "-e", "trace=" + ",".join(TRACED_CALLS), "-o", log])
+    w.choose(2)
+    export_as(w, "abc", "E", "ABC.cbr")
+    calls = traced_calls(log)
+    stick = os.path.realpath(w.sticks["E"])
+    target = os.path.join(stick, "ABC.cbr")
+
+    def first(after, found, what):
+        for i in range(after + 1, len(calls)):
+            if calls[i] and calls[i].ok() and found(calls[i]):
+                return i
+        raise Failure(what)
+
+    placed = first(-1, lambda c: c.name in PLACEMENTS and c.placement()[1] == target,
+                   "no rename or link onto %s" % target)
+    source = calls[placed].placement()[0]
+    flushes = [i for i in range(placed) if calls[i] and calls[i].ok()
+               and calls[i].name in FLUSHES and calls[i].names(source)]
+    if not flushes:
+        raise Failure("%s took the name %s without a flush before" % (source, target))
+    folder = first(placed, lambda c: c.name in FLUSHES and c.fd_path() == stick,
+                   "the folder %s was not flushed after the copy took its name" % stick)
+    # The next program starts in the tool's folder, by a name relative to it.
+    app = os.path.realpath(w.app)
+    next_path = os.path.join(app, "next.sh")
+    started = [c for c in calls if c and c.ok() and c.name == "execve"
+               and os.path.join(app, unquote(c.args[0])) == next_path]
+    if not started:
+        raise Failure("no execve of %s in the trace" % next_path)
+    spawn = first(-1, lambda c: c.name in SPAWNS and c.result == started[0].pid,
+                  "no clone, fork or vfork made the next program's process")
+    if spawn < folder:
+        raise Failure("the next program was started before the folder was flushed")
 
 
 @scenario
@@ -1030,6 +1178,12 @@ def main():
             print("%s is missing in %s" % (program, install))
             print("0 passed, 1 failed")
             return 1
+
+    unmatched = [o for o in args.only if not any(o in title(fn) for fn in SCENARIOS)]
+    if unmatched:
+        print("no scenario title contains %s" % ", ".join(repr(o) for o in unmatched))
+        print("0 passed, 1 failed")
+        return 1
 
     passed = failed = skipped = 0
     started = time.monotonic()

@@ -8,7 +8,7 @@ build="$(cd "${1:?usage: run.sh <build dir>}" && pwd)"
 shift
 install="$build/acceptance-install"
 
-for tool in Xvfb xdotool xwd xwininfo python3; do
+for tool in Xvfb xdotool xwd xwininfo python3 strace; do
   if ! command -v "$tool" >/dev/null; then
     echo "$tool is missing (scripts/setup.sh installs it)"
     echo "0 passed, 1 failed"

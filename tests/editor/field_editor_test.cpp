@@ -2,6 +2,7 @@
 // mouse target and the clock.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,7 @@ class EditorTest : public tst::LayerTest {
 };
 
 struct Case {
-  const char* name;
+  std::string name;
   std::string initial;
   std::vector<Stroke> strokes;
   Stroke last;
@@ -88,7 +89,32 @@ struct Case {
 
 const Stroke kEnter = K(Key::Enter);
 
-const std::vector<Case> kKeyTable = {
+// The rows of `table`, then a row for each character of the classes the
+// field refuses and takes at their edges, and Del and Backspace on every
+// cell of a full field.
+std::vector<Case> WithEveryCell(std::vector<Case> table) {
+  for (unsigned char c : std::string("!\"#$%&'()*+,-./:;<=>?@[\\]^_`"))
+    table.push_back({"Refused" + std::to_string(c), "", {T(std::string(1, char(c)))}, kEnter, 0,
+                     "", 0});
+  for (unsigned char c : std::string("|09azAZ"))
+    table.push_back({"Taken" + std::to_string(c), "", {T(std::string(1, char(c)))}, kEnter, 0,
+                     std::string(1, char(std::toupper(c))), 1});
+  const std::string full = "ABCDEFGH";
+  for (int cell = 0; cell < kWidth; ++cell) {
+    std::vector<Stroke> toCell(size_t(cell), K(Key::Right));
+    std::vector<Stroke> del = toCell, backspace = toCell;
+    del.push_back(K(Key::Del));
+    backspace.push_back(K(Key::Right));
+    backspace.push_back(K(Key::Backspace));
+    table.push_back({"DelOnCell" + std::to_string(cell + 1), full, del, kEnter, 0,
+                     std::string(full).erase(size_t(cell), 1), cell});
+    table.push_back({"BackspaceAfterCell" + std::to_string(cell + 1), full, backspace, kEnter, 0,
+                     std::string(full).erase(size_t(cell), 1), cell});
+  }
+  return table;
+}
+
+const std::vector<Case> kKeyTable = WithEveryCell({
     // Keys that end the editing.
     {"Enter", "", {}, kEnter, 0, "", 0},
     {"Esc", "", {}, K(Key::Esc), 1, "", 0},
@@ -149,7 +175,7 @@ const std::vector<Case> kKeyTable = {
     {"F6ClearsToEnd", "ABCDEF", {K(Key::Right), K(Key::Right), K(Key::F6)}, kEnter, 0, "AB", 2},
     {"AltYClearsToEnd", "ABCDEF", {K(Key::Right), K(Key::Right), K(Key::Y, ts::kModAlt)}, kEnter,
      0, "AB", 2},
-};
+});
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
@@ -165,7 +191,7 @@ TEST_P(KeyTable, EndsWithCodeTextAndCursor) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, KeyTable, ::testing::ValuesIn(kKeyTable),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(EditorTest, EmptyFieldShowsDotsAndEndsInColourOneOnRed) {
   ts::Locate(kRow, kColumn + kWidth + 1);
@@ -239,19 +265,20 @@ TEST_F(EditorTest, CursorShapeFollowsInsertMode) {
 
 TEST_F(EditorTest, HotspotLightsUpOverEsc) {
   struct Point {
-    int column;
+    int row, column;
     int bg;
   };
-  // Columns 53 to 56 are the target; 52 and 57 are not.
-  for (Point p : {Point{53, 4}, Point{56, 4}, Point{52, 0}, Point{57, 0}}) {
+  // Columns 53 to 56 of row 25 are the target; 52, 57 and row 24 are not.
+  for (Point p : {Point{25, 53, 4}, Point{25, 56, 4}, Point{25, 52, 0}, Point{25, 57, 0},
+                  Point{24, 54, 0}}) {
     ts::Locate(25, 53);
     ts::SetColor(3, 1);
     ts::PrintText("ESC", false);
-    MoveMouseTo(25, p.column);
+    MoveMouseTo(p.row, p.column);
     Edit("", {}, kEnter);
-    EXPECT_EQ(tst::RowText(25, 53, 55), "ESC") << p.column;
-    EXPECT_EQ(tst::Fg(25, 53), 14) << p.column;
-    EXPECT_EQ(tst::Bg(25, 55), p.bg) << p.column;
+    EXPECT_EQ(tst::RowText(25, 53, 55), "ESC") << p.row << "," << p.column;
+    EXPECT_EQ(tst::Fg(25, 53), 14) << p.row << "," << p.column;
+    EXPECT_EQ(tst::Bg(25, 55), p.bg) << p.row << "," << p.column;
     EXPECT_EQ(exitCode, 0);
   }
 }

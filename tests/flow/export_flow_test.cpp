@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "export/export_main.h"
@@ -359,6 +360,198 @@ TEST_F(ExportFlowTest, AClockThatCannotBeReadEndsTheRunInsteadOfLooping) {
   EXPECT_EQ(tst::RowText(1, 1, 14), std::string(14, ' '));
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(NextProgramRan());
+}
+
+
+// --- Every screen's texts, as the user reads them -------------------------
+
+struct ScreenText {
+  const char* screen;
+  int row, column;
+  std::string text;  // code page 437
+  int fg, bg;
+};
+
+std::string Blanks(int count) { return std::string(size_t(count), ' '); }
+
+// Rows 1 and 25 are given whole; the clock (row 1, columns 71 to 78) runs
+// with the scripted time and is left out.
+const std::vector<ScreenText> kScreenTexts = {
+    // The header over the banner, while the drives are probed.
+    {"scan", 1, 1, "Ma 25 Dec 2017", 7, 0},
+    {"scan", 1, 15, Blanks(9), 7, 0},
+    {"scan", 1, 24, "Exporteren naar externe drive/stick", 10, 0},
+    {"scan", 1, 59, Blanks(22), 7, 0},
+    {"scan", 25, 1, Blanks(33), 7, 0},
+    {"scan", 25, 34, "Moment ", 7, 0},
+    {"scan", 25, 41, "geduld", 3, 0},
+    {"scan", 25, 47, ". " + Blanks(32), 7, 0},
+    // The drive menu with C and E, entry 1 highlighted.
+    {"menu", 1, 1, "Ma 25 Dec 2017" + Blanks(9), 7, 0},
+    {"menu", 1, 24, "Exporteren naar externe drive/stick", 10, 0},
+    {"menu", 5, 30, " Beschikbare drive's ", 14, 4},
+    {"menu", 8, 38, "  C  ", 4, 7},
+    {"menu", 9, 38, "  E  ", 7, 0},
+    {"menu", 25, 1, Blanks(23), 7, 0},
+    {"menu", 25, 24, " Kies drive/stick letter ", 7, 0},
+    {"menu", 25, 49, "ESC", 3, 0},
+    {"menu", 25, 52, "terug." + Blanks(23), 7, 0},
+    // The export screen of contest.cbr to E: the contest-call notice.
+    {"export, notice", 1, 1, "Ma 25 Dec 2017" + Blanks(9), 7, 0},
+    {"export, notice", 1, 24, "Exporteren naar externe drive/stick", 10, 0},
+    {"export, notice", 6, 28, "Bestand contest exporteren", 15, 0},
+    {"export, notice", 10, 32, " Exporteer naar: ", 14, 4},
+    {"export, notice", 12, 40, "E:", 15, 0},
+    {"export, notice", 14, 30, " Filenaam : ", 7, 0},
+    {"export, notice", 14, 42, std::string(8, char(250)), 14, 4},
+    {"export, notice", 19, 29, "Het file wat gestuurd  ", 3, 1},
+    {"export, notice", 20, 29, "wordt naar de contest- ", 3, 1},
+    {"export, notice", 21, 29, "manager moet als naam  ", 3, 1},
+    {"export, notice", 22, 29, "hebben de contestcall!!", 3, 1},
+    {"export, notice", 25, 1, Blanks(19), 7, 0},
+    {"export, notice", 25, 20, " Geef filenaam. Extensie is .cbr ", 7, 0},
+    {"export, notice", 25, 53, "ESC", 3, 0},
+    {"export, notice", 25, 56, "Terug" + Blanks(20), 7, 0},
+    // Contest.Pcn: no notice, and the field starts with the base name.
+    {"export, no notice", 6, 28, "Bestand Contest exporteren", 15, 0},
+    {"export, no notice", 10, 32, " Exporteer naar: ", 14, 4},
+    {"export, no notice", 12, 40, "E:", 15, 0},
+    {"export, no notice", 14, 30, " Filenaam : ", 7, 0},
+    {"export, no notice", 14, 42, "Contest" + std::string(1, char(250)), 14, 4},
+    {"export, no notice", 19, 29, Blanks(23), 4, 0},
+    {"export, no notice", 20, 29, Blanks(23), 4, 0},
+    {"export, no notice", 21, 29, Blanks(23), 4, 0},
+    {"export, no notice", 22, 29, Blanks(23), 4, 0},
+    {"export, no notice", 25, 1, Blanks(19), 7, 0},
+    {"export, no notice", 25, 20, " Geef filenaam. Extensie is .pcn ", 7, 0},
+    {"export, no notice", 25, 53, "ESC", 3, 0},
+    {"export, no notice", 25, 56, "Terug" + Blanks(20), 7, 0},
+    // The copy ABC.cbr made, the next program started: the typed name
+    // stays in the field, the bottom row is cleared.
+    {"after the copy", 6, 28, "Bestand contest exporteren", 15, 0},
+    {"after the copy", 14, 30, " Filenaam : ", 7, 0},
+    {"after the copy", 14, 42, "ABC" + Blanks(6), 1, 4},
+    {"after the copy", 19, 29, "Het file wat gestuurd  ", 3, 1},
+    {"after the copy", 25, 1, Blanks(80), 7, 0},
+    // The copy to E failed: the export screen stays.
+    {"copy failed", 14, 42, "ABC" + Blanks(6), 1, 4},
+    {"copy failed", 25, 1, Blanks(25), 7, 0},
+    {"copy failed", 25, 26, " Verkeerde ingave. Elke toets ", 7, 0},
+    {"copy failed", 25, 56, Blanks(25), 7, 0},
+    {"no drive", 1, 24, "Exporteren naar externe drive/stick", 10, 0},
+    {"no drive", 25, 1, Blanks(25), 7, 0},
+    {"no drive", 25, 26, " Geen externe drive gevonden ", 7, 0},
+    {"no drive", 25, 55, Blanks(26), 7, 0},
+    // Error 9 in the menu (wheel steps up past the only entry).
+    {"error in the menu", 25, 1, Blanks(33), 7, 0},
+    {"error in the menu", 25, 34, "Foutmelding. 9", 7, 0},
+    {"error in the menu", 25, 48, Blanks(33), 7, 0},
+    // The export of Contest.Pcn done, no next program named.
+    {"end prompt", 14, 42, "Contest" + Blanks(2), 1, 4},
+    {"end prompt", 25, 1, "Press any key to continue" + Blanks(55), 7, 0},
+};
+
+// The runs that bring each screen of the table, on the screen as it was.
+class ScreenTextsTest : public ExportFlowTest {
+ protected:
+  void Shoot(const std::string& screen) { shots[screen] = ts::Screen(); }
+  void LaterShoot(uint32_t ms, const std::string& screen, std::function<void()> then) {
+    Later(ms, [=, this] {
+      Shoot(screen);
+      then();
+    });
+  }
+  void NextRun(const std::string& internInt) {
+    ts::Screen().cells = {};
+    fs::remove(root / "ran");
+    tst::WriteFile(tool / "Intern.int", internInt);
+    clock.SetLimit(3600);
+  }
+  // A run that waits past its scripted hour did not come to its end.
+  void RunFor(const std::string& screens) {
+    bool ended = false;
+    try {
+      ended = Run();
+    } catch (const tst::TimeRanOut&) {
+    }
+    EXPECT_TRUE(ended) << "the run for " << screens << " did not end";
+  }
+
+  std::map<std::string, ts::ScreenState> shots;
+};
+
+TEST_F(ScreenTextsTest, EveryScreenShowsItsTextsAtTheirCells) {
+  // The header and scan, the menu, the export screen with the notice, the
+  // screen after the copy.
+  NextRun("contest.cbr\r\n" + NextProgram() + "\r\n");
+  window.atHiddenCommand = [this] {
+    if (!shots.count("menu")) Shoot("scan");  // the last is the probe of Z
+  };
+  LaterShoot(1000, "menu", [this] { Press(Key::Down); });
+  LaterPress(500, Key::Enter, 0, 13);
+  LaterShoot(1000, "export, notice", [this] { Type("abc\r"); });
+  RunFor("the scan, the menu and the export screen");
+  window.atHiddenCommand = nullptr;
+  EXPECT_TRUE(NextProgramRan());
+  Shoot("after the copy");
+
+  // A data file with a name to start from, and no next program.
+  tst::WriteFile(tool / "Contest.Pcn", data);
+  NextRun("Contest.Pcn\r\n");
+  LaterPress(1000, Key::Down);
+  LaterPress(500, Key::Enter, 0, 13);
+  LaterShoot(1000, "export, no notice", [this] { Press(Key::Enter, 0, 13); });
+  LaterShoot(1000, "end prompt", [this] { Press(Key::Space, 0, ' '); });
+  RunFor("the export screen without the notice and the end prompt");
+  EXPECT_EQ(tst::ReadFile(driveE / "Contest.pcn"), data);
+
+  // The stick is gone by the time of the copy.
+  NextRun("contest.cbr\r\n" + NextProgram() + "\r\n");
+  LaterPress(1000, Key::Down);
+  LaterPress(500, Key::Enter, 0, 13);
+  Later(1000, [&] {
+    fs::remove_all(driveE);
+    Type("abc\r");
+  });
+  LaterShoot(1000, "copy failed", [this] { Press(Key::Space, 0, ' '); });
+  LaterPress(3000, Key::Esc, 0, 27);
+  RunFor("the failed copy");
+  EXPECT_TRUE(NextProgramRan());
+
+  NextRun("contest.cbr\r\n" + NextProgram() + "\r\n");
+  MapDrives("");
+  LaterShoot(500, "no drive", [] {});
+  RunFor("no drive");
+  EXPECT_TRUE(NextProgramRan());
+
+  NextRun("contest.cbr\r\n" + NextProgram() + "\r\n");
+  MapDrives("C=" + driveC.string());
+  for (uint32_t ms : {1000, 300}) {
+    Later(ms, [this] {
+      WheelStep(10, 40, true);
+      WheelStep(10, 40, true);
+    });
+  }
+  LaterShoot(500, "error in the menu", [this] { Press(Key::A, 0, 'a'); });
+  RunFor("the error in the menu");
+  EXPECT_TRUE(NextProgramRan());
+
+  for (const ScreenText& t : kScreenTexts) {
+    SCOPED_TRACE(std::string(t.screen) + ", row " + std::to_string(t.row) + ", column " +
+                 std::to_string(t.column));
+    auto shot = shots.find(t.screen);
+    ASSERT_NE(shot, shots.end()) << "this screen did not come";
+    std::string shown;
+    std::vector<int> colours;
+    for (size_t i = 0; i < t.text.size(); ++i) {
+      const ts::Cell& cell = shot->second.cells[t.row - 1][t.column - 1 + i];
+      shown += char(cell.ch);
+      colours.push_back((cell.attr & 15) * 10 + (cell.attr >> 4 & 7));
+    }
+    EXPECT_EQ(shown, t.text);
+    EXPECT_EQ(colours, std::vector<int>(t.text.size(), t.fg * 10 + t.bg))
+        << "foreground and background of each cell, as fg * 10 + bg";
+  }
 }
 
 }  // namespace

@@ -285,15 +285,59 @@ TEST_F(ScanMenuTest, DoubleClickOnTheListChoosesTheHighlightedEntry) {
 }
 
 TEST_F(ScanMenuTest, ClicksOutsideTheListAreaDoNothing) {
-  std::vector<std::pair<int, int>> outside = {{17, 40}, {10, 21}, {10, 60}, {14, 40}};
+  // One past each edge of the list area and of the "ESC" target.
+  std::vector<std::pair<int, int>> outside = {{17, 40}, {10, 21}, {10, 60}, {14, 40}, {4, 40},
+                                              {25, 48}, {25, 52}, {24, 50}};
   for (auto [row, col] : outside) {
-    Later(500, [=, this] { DoubleClick(row, col); });
+    // Both clicks in the queue's order (DoubleClick would put the second
+    // after the whole script).
+    Later(500, [=, this] { Click(row, col); });
+    Later(100, [=, this] { Click(row, col); });
     Later(300, [=, this] { ts::OnMouseWheel((col - 1) * 8 + 4, (row - 1) * 16 + 8, false); });
   }
   int seen = 0;
   LaterNoteAndPress(500, seen, Key::Esc, 27);
   EXPECT_EQ(RunMenu("CDEFGHIJKLMNO"), 303u);
   EXPECT_EQ(seen, 1);
+}
+
+// The list area's corners, rows 5 and 13, columns 22 and 59: a wheel step
+// down moves the highlight, a double click takes it (else Esc leaves).
+class ListAreaCorner : public ScanMenuTest,
+                       public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(ListAreaCorner, TakesTheWheelAndTheDoubleClick) {
+  const auto [row, col] = GetParam();
+  Later(1000, [=, this] { WheelStep(row, col, false); });
+  Later(300, [=, this] {
+    DoubleClick(row, col);  // its second click comes before the Esc
+    Later(500, [this] { Press(Key::Esc, 0, 27); });
+  });
+  EXPECT_EQ(RunMenu("CEF"), 91u);
+  EXPECT_EQ(G().chosenDrive, "E");
+}
+
+INSTANTIATE_TEST_SUITE_P(Corners, ListAreaCorner,
+                         ::testing::Values(std::pair{5, 22}, std::pair{5, 59}, std::pair{13, 22},
+                                           std::pair{13, 59}),
+                         [](const auto& info) {
+                           return "Row" + std::to_string(info.param.first) + "Column" +
+                                  std::to_string(info.param.second);
+                         });
+
+// "ESC" lights up from column 49 to 51 of row 25, and nowhere around.
+TEST_F(ScanMenuTest, EscHotspotEdges) {
+  const std::vector<std::pair<int, int>> points = {{25, 49}, {25, 48}, {25, 51}, {25, 52},
+                                                   {24, 50}};
+  std::vector<int> colours;
+  Later(1000, [] {});
+  for (auto [row, col] : points) {
+    Later(0, [=, this] { MoveMouseTo(row, col); });
+    Later(300, [&] { colours.push_back(tst::Fg(25, 49) * 10 + tst::Bg(25, 49)); });
+  }
+  Later(0, [this] { DoubleClick(25, 51); });
+  EXPECT_EQ(RunMenu("CE"), 303u);
+  EXPECT_EQ(colours, (std::vector<int>{144, 140, 144, 140, 140}));
 }
 
 TEST_F(ScanMenuTest, EscHotspotLightsUpAndItsDoubleClickLeaves) {

@@ -150,6 +150,9 @@ TEST_F(FontSetupTest, SizeAndPositionFromTheSettings) {
       {"20,100,50\r\n", 20, {100, 50}},
       {"20\r\n100\r\n50\r\n", 20, {100, 50}},
       {"12,0,0", 15, {0, 0}},  // raised to 15
+      {"14,1,1", 15, {1, 1}},
+      {"15,2,2", 15, {2, 2}},
+      {"15.5,3,3", 16, {3, 3}},  // not raised; the cell height rounds halves to even
       {"abc,5,6", 15, {5, 6}},
       {"1 8,1,2", 18, {1, 2}},
       {"15,10.5,11.5", 15, {10, 12}},  // halves to even

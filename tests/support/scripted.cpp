@@ -198,6 +198,10 @@ void LayerTest::MoveMouseTo(int row, int column) {
   ts::OnMouseMotion(PixelX(column), PixelY(row), 0, 0);
 }
 
+void LayerTest::WheelStep(int row, int column, bool up) {
+  ts::OnMouseWheel(PixelX(column), PixelY(row), up);
+}
+
 void LayerTest::Click(int row, int column) {
   ts::OnMouseButton(PixelX(column), PixelY(row), ts::kMouseLeft, true);
   ts::OnMouseButton(PixelX(column), PixelY(row), ts::kMouseLeft, false);

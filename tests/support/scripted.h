@@ -82,7 +82,11 @@ class ScriptedWindow : public ts::WindowPort {
   void ShowPointer() override { pointerShown = true; }
   void FontChanged() override { ++fontChanges; }
   void BetweenRedraws(void (*change)(void*), void* arg) override { change(arg); }
-  void HiddenCommand(bool running) override { hiddenCommands += running ? 1 : 0; }
+  void HiddenCommand(bool running) override {
+    if (!running) return;
+    ++hiddenCommands;
+    if (atHiddenCommand) atHiddenCommand();
+  }
   void Beep(double, int) override { ++beeps; }
 
   ts::Bytes caption_ = "Untitled";
@@ -90,6 +94,8 @@ class ScriptedWindow : public ts::WindowPort {
   std::vector<std::pair<int, int>> moves;
   bool centred = false, pointerShown = false;
   int fontChanges = 0, hiddenCommands = 0, beeps = 0;
+  // Runs on the program thread as each hidden command starts.
+  std::function<void()> atHiddenCommand;
 };
 
 // Font files as faces, without a font library: a file opens when it begins
@@ -122,6 +128,7 @@ class LayerTest : public ::testing::Test {
   void Type(const std::string& text);  // plain characters, one press each
   // Mouse at the centre of cell (row, col) in the current cell size.
   void MoveMouseTo(int row, int column);
+  void WheelStep(int row, int column, bool up);
   void Click(int row, int column);        // press and release
   void DoubleClick(int row, int column);  // two clicks, 100 ms apart
 
