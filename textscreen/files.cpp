@@ -346,19 +346,40 @@ void ReleaseFolder() {
   heldFolder = -1;
 }
 
+// Takes the lock of an open folder, waiting while the run may; `waited`
+// counts the milliseconds over every lock of one hold.
+bool LockFolder(int fd, int& waited) {
+  for (; flock(fd, LOCK_EX | LOCK_NB) != 0; waited += kFolderPollMs) {
+    if (waited >= kFolderWaitMs) folderWaitRanOut = true;
+    if ((errno != EWOULDBLOCK && errno != EINTR) || folderWaitRanOut || EndRequested())
+      return false;
+    usleep(kFolderPollMs * 1000);
+  }
+  return true;
+}
+
 void HoldFolder() {
   ReleaseFolder();
   int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
-  for (int waited = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; waited += kFolderPollMs) {
-    if (waited >= kFolderWaitMs) folderWaitRanOut = true;
-    if ((errno != EWOULDBLOCK && errno != EINTR) || folderWaitRanOut || EndRequested()) {
-      close(fd);
-      return;
-    }
-    usleep(kFolderPollMs * 1000);
+  // A tool takes the folder again microseconds after it let it go, so a
+  // tool that only looks now and then would wait out the other's whole
+  // scan. The waiter holds the folder above while it waits, and every
+  // tool passes through that lock before it takes the folder: the holder
+  // then lets the waiter in, and the two take turns.
+  int turn = open("..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat here, above;
+  if (turn >= 0 && (fstat(fd, &here) != 0 || fstat(turn, &above) != 0 ||
+                    IdOf(here) == IdOf(above))) {  // the root is its own parent
+    close(turn);
+    turn = -1;
   }
-  heldFolder = fd;
+  int waited = 0;
+  if (turn >= 0) LockFolder(turn, waited);
+  const bool held = LockFolder(fd, waited);
+  if (turn >= 0) close(turn);
+  if (held) heldFolder = fd;
+  else close(fd);
 }
 
 // Without limit; ECHILD too means it has ended (SIGCHLD may be ignored).

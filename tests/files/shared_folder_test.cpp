@@ -3,6 +3,7 @@
 // its own listing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +50,44 @@ TEST_F(SharedFolder, TwoToolsNeverReadEachOthersTemporaryFile) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "rounds in which tool " << letters[t]
                                       << " did not read its own listing";
   }
+}
+
+// A tool at work takes the folder again as soon as it lets it go; another
+// tool in the folder still comes in after the command under way, instead
+// of waiting while the first goes on (and, once a wait has run out, going
+// on without the folder).
+TEST_F(SharedFolder, ABusyToolLetsTheOtherInAfterItsCommand) {
+  int done[2];
+  ASSERT_EQ(pipe(done), 0);
+  pid_t busy = fork();
+  if (busy == 0) {
+    // Command after command, each taking the folder that the one before
+    // let go; a byte for every one that has run.
+    for (;;) {
+      ts::RunHidden("cd > hulp.hlp");
+      if (write(done[1], "x", 1) != 1) _exit(1);
+    }
+  }
+  close(done[1]);
+  char bytes[4096];
+  ASSERT_EQ(read(done[0], bytes, 1), 1);  // the busy tool is at work
+  fcntl(done[0], F_SETFL, O_NONBLOCK);
+  auto ran = [&] {
+    ssize_t n = 0, got;
+    while ((got = read(done[0], bytes, sizeof bytes)) > 0) n += got;
+    return n;
+  };
+  ran();
+  ts::RunHidden("dir C: > direct.tmp");
+  const ssize_t meanwhile = ran();
+  const int64_t listed = ts::NamedFileLength("direct.tmp");
+  ts::DeleteMatching("direct.tmp");
+  kill(busy, SIGKILL);
+  waitpid(busy, nullptr, 0);
+  close(done[0]);
+  EXPECT_LE(meanwhile, 2) << "commands the busy tool ran while the other waited for the folder";
+  EXPECT_GT(listed, 1);
+  EXPECT_EQ(TakeError(), 0u);
 }
 
 // Another process holds the folder and keeps it (a stopped tool, a
