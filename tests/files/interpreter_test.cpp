@@ -177,9 +177,10 @@ TEST_F(InterpreterTest, RunHiddenChecksOnceAndHandsOverOneLine) {
   ts::RunHidden("dir E: > direct.tmp");
   ts::RunHidden("cd > hulp.hlp");
   EXPECT_EQ(TakeError(), 0u);
-  std::string where = In("work") + "\n/dev/null\n";
-  EXPECT_EQ(Read(In("log")), "2|/c|ver|" + where + "2|/c|dir E: > direct.tmp|" + where +
-                                 "2|/c|cd > hulp.hlp|" + where);
+  // Last, the argument that names the tool as the interpreter's parent.
+  std::string where = "|--parent=" + std::to_string(getpid()) + "|" + In("work") + "\n/dev/null\n";
+  EXPECT_EQ(Read(In("log")), "3|/c|ver" + where + "3|/c|dir E: > direct.tmp" + where +
+                                 "3|/c|cd > hulp.hlp" + where);
   EXPECT_EQ(window.hiddenCommands, 2);
 }
 
