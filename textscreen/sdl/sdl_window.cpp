@@ -368,6 +368,12 @@ void WindowThread::SetKeyRepeat(bool on) {
 
 void WindowThread::NotePress(const SDL_Event& press) {
   const SDLKey sym = press.key.keysym.sym;
+  // The pause key does not repeat, as a PC's does not, and ends the repeat
+  // of the key held before it: every repeat would clear or set the pause.
+  if (IsPauseKey(KeyPressFromSdl(press.key.keysym))) {
+    repeat_.reset();
+    return;
+  }
   // A modifier neither repeats nor ends the repeat of the key held with it.
   if (sym >= SDLK_NUMLOCK && sym <= SDLK_COMPOSE) return;
   // The last key pressed repeats, and only while it is down.
@@ -380,7 +386,7 @@ Uint32 WindowThread::RepeatWhenDue() {
   const Uint32 now = SDL_GetTicks();
   const int32_t left = int32_t(repeat_->due - now);
   if (left > 0) return Uint32(left);
-  events_.Deliver(repeat_->press);
+  events_.Deliver(RepeatOf(repeat_->press, SDL_GetModState()));
   // Repeats keep their beat from the press; one that came too late to be
   // made is not made up for.
   do {
