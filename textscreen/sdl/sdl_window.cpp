@@ -44,10 +44,11 @@ constexpr Uint32 kNoRepeat = UINT32_MAX;
 // After the display is lost: how long the end waits for the program
 // thread, which may be held up behind Xlib's lock; and how long a program
 // thread that found the display lost waits for the window thread to end
-// the process, before it does so itself (the window thread may be held up
-// behind the lock that the program thread's call holds).
+// the process, before it does so itself: the window thread is held up
+// for good behind the lock that the program thread's call holds, as soon
+// as it calls Xlib once more.
 constexpr int kLostDisplayStopMs = 1000;
-constexpr int kLostDisplayHandOverMs = 2000;
+constexpr int kLostDisplayHandOverMs = 200;
 
 std::atomic<uint32_t> redrawCount{0};
 
@@ -249,7 +250,8 @@ void OnLostDisplay() {
   if (!endOwner) return;
   if (!ProgramThread::OnProgramThread()) endOwner->EndAfterLostDisplay();
   // The program thread hands the end to the window thread, unless that is
-  // held up behind the lock that this call holds.
+  // held up behind the lock that this call holds; then it ends the process
+  // itself, as the window thread would.
   endOwner->ParkProgram();
   platform::AwaitReadable(-1, -1, kLostDisplayHandOverMs);
 }
