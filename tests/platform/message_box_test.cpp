@@ -8,11 +8,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "support/child_process.h"
 #include "support/scripted.h"
 #include "support/xvfb.h"
 #include "textscreen/platform/paths.h"
+#include "textscreen/platform/wait.h"
 
 namespace {
 
@@ -183,6 +185,54 @@ TEST(MessageBox, OnATerminalTheQuestionIsAskedUntilAnswered) {
     EXPECT_NE(seen.find("Question\r\nContinue?\r\n"), std::string::npos) << seen;
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), AnswerCode(c.expected));
+  }
+}
+
+// The end of the program answers a box No at once: one that comes once the
+// end is decided asks nobody, and a question on the terminal stops there.
+TEST(MessageBox, TheEndAnswersNoAndCutsTheTerminalQuestionShort) {
+  for (bool whileAsking : {false, true}) {
+    SCOPED_TRACE(whileAsking ? "the end while the terminal is asked" : "the end before the box");
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      alarm(10);  // a question that the end does not cut short fails the case
+      unsetenv("DISPLAY");
+      unsetenv("LOGSHIP_BOX_ANSWER");
+      unsetenv("LOGSHIP_BOX_LOG");
+      ts::platform::Event end;
+      if (!whileAsking) end.Raise();
+      std::thread([&] {
+        char byte;
+        if (read(go[0], &byte, 1) == 1) end.Raise();
+      }).detach();
+      _exit(AnswerCode(ShowMessageBox("Question", "Continue?", BoxKind::YesNo, end.Descriptor())));
+    }
+    close(go[0]);
+    std::string seen;
+    if (whileAsking) {
+      ASSERT_TRUE(AwaitPrompts(master, "(y/n) ", 1, seen)) << seen;
+      ASSERT_EQ(write(go[1], "x", 1), 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    for (char buffer[256]; ;) {
+      pollfd p{master, POLLIN, 0};
+      if (poll(&p, 1, 0) <= 0) break;
+      ssize_t n = read(master, buffer, sizeof buffer);
+      if (n <= 0) break;
+      seen.append(buffer, size_t(n));
+    }
+    close(master);
+    close(go[1]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), AnswerCode(BoxAnswer::No));
+    EXPECT_EQ(seen.find("Question") != std::string::npos, whileAsking) << seen;
+    EXPECT_EQ(seen.find("(y/n) ", seen.find("(y/n) ") + 1), std::string::npos)
+        << "asked again: " << seen;
   }
 }
 
