@@ -2,7 +2,6 @@
 #include <csignal>
 
 #include "export_main.h"
-#include "textscreen/fatal_end.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program_start.h"
 #include "textscreen/sdl/sdl_window.h"
@@ -14,7 +13,5 @@ int main() {
   // A bad drive table is said once, at the start: the drive scan reads it
   // in child processes whose standard error goes nowhere.
   ts::platform::ReadDrives();
-  // Before the program thread starts: the drive scan runs while SDL starts.
-  ts::InstallFatalEnd();
   return ts::sdl::RunWindowed(logship::ExportMain);
 }

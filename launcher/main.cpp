@@ -1,10 +1,10 @@
 // launcher: no window, no console, no settings; its command line is ignored.
 #include <csignal>
-#include <thread>
 
 #include "launch_main.h"
 #include "textscreen/errors.h"
 #include "textscreen/program_start.h"
+#include "textscreen/program_thread.h"
 
 int main() {
   // The box's text may go to a closed pipe; the launcher still ends with 0.
@@ -14,13 +14,5 @@ int main() {
   ts::MakeExecutableFolderCurrent();
 
   ts::SetBoxTextFormat(launcher::LauncherBoxText);
-  std::thread program([] {
-    try {
-      launcher::LaunchMain();
-    } catch (const ts::ProgramStop&) {
-    } catch (...) {
-    }
-  });
-  program.join();
-  return 0;
+  return ts::RunWithoutWindow(launcher::LaunchMain);
 }

@@ -4,16 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 
 #include "errors.h"
 #include "keyboard.h"
+#include "platform/wait.h"
 #include "reset.h"
 
 namespace ts {
@@ -25,14 +23,8 @@ const auto gLayerStart = std::chrono::steady_clock::now();
 // Raised by the window thread when input comes, taken by the next sleep of
 // a waiting loop: input that comes between a loop's look and its sleep
 // still ends that sleep at once.
-struct InputSignal {
-  std::mutex lock;
-  std::condition_variable raisedChanged;
-  bool raised = false;
-};
-
-InputSignal& Signal() {
-  static InputSignal signal;
+platform::Event& InputSignal() {
+  static platform::Event signal;
   return signal;
 }
 
@@ -54,20 +46,20 @@ class SystemClock : public ClockSource {
     return true;
   }
 
+  // Every sleep of the program thread ends with the end request.
   void SleepMs(uint32_t ms) override {
-    timespec want{time_t(ms / 1000), long(ms % 1000) * 1000000L};
-    timespec left{};
-    while (nanosleep(&want, &left) != 0 && errno == EINTR) want = left;
+    platform::AwaitReadable(-1, EndRequestDescriptor(), SleepLimit(ms));
   }
 
   void Yield() override { sched_yield(); }
 
   void SleepUntilInput(uint32_t ms) override {
-    InputSignal& s = Signal();
-    std::unique_lock<std::mutex> hold(s.lock);
-    s.raisedChanged.wait_for(hold, std::chrono::milliseconds(ms), [&] { return s.raised; });
-    s.raised = false;
+    platform::AwaitReadable(InputSignal().Descriptor(), EndRequestDescriptor(), SleepLimit(ms));
+    InputSignal().Take();
   }
+
+ private:
+  static int SleepLimit(uint32_t ms) { return int(std::min<uint32_t>(ms, INT32_MAX)); }
 };
 
 std::atomic<ClockSource*> gInstalled{nullptr};
@@ -241,20 +233,12 @@ uint32_t MsToNextSecond() {
   return uint32_t(1000 - std::clamp(now.millisecond, 0, 999));
 }
 
-void WakeForInput() {
-  InputSignal& s = Signal();
-  {
-    std::lock_guard<std::mutex> hold(s.lock);
-    s.raised = true;
-  }
-  s.raisedChanged.notify_one();
-}
+void WakeForInput() { InputSignal().Raise(); }
 
 void ResetClockState() {
   gBase = ClockBase{};
   gRateMark = 0;
-  std::lock_guard<std::mutex> hold(Signal().lock);
-  Signal().raised = false;
+  InputSignal().Take();
 }
 
 static RoomReset reg(&ResetClockState);

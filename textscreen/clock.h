@@ -19,12 +19,14 @@ class ClockSource {
   virtual uint32_t Ticks() = 0;
   // Local wall time; false when the system time cannot be read.
   virtual bool Now(LocalTime& out) = 0;
+  // The real clock's sleeps, this one and the next, end at once when the
+  // end request comes.
   virtual void SleepMs(uint32_t ms) = 0;
   // Gives up the rest of the time slice.
   virtual void Yield() = 0;
-  // Sleeps up to `ms`, less when the window thread hands in a key press, a
-  // mouse event or the end request meanwhile or since the last call
-  // (WakeForInput). A clock that cannot be woken just sleeps.
+  // Sleeps up to `ms`, less when the window thread hands in a key press or
+  // a mouse event meanwhile or since the last call (WakeForInput). A clock
+  // that cannot be woken just sleeps.
   virtual void SleepUntilInput(uint32_t ms) { SleepMs(ms); }
 };
 
@@ -50,7 +52,7 @@ constexpr uint32_t kInputWaitMs = 100;
 // Milliseconds until the seconds of the time of day change (at least 1),
 // so that a loop that shows the clock sleeps until it must draw it again.
 uint32_t MsToNextSecond();
-// Window thread: a key press, a mouse event or the end request came in.
+// Window thread: a key press, a mouse event or the close control came in.
 void WakeForInput();
 
 void ResetClockState();

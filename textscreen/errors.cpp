@@ -1,11 +1,9 @@
 #include "errors.h"
 
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <thread>
 
 #include "platform/message_box.h"
+#include "platform/wait.h"
 #include "reset.h"
 
 namespace ts {
@@ -22,8 +20,14 @@ struct ErrorState {
 ErrorState state;
 std::atomic<bool> pauseRequest{false}, closeRequest{false}, endRequest{false};
 BoxTextFormat boxFormat;
-std::function<void()> fatalExit;
 std::function<void(uint32_t)> stepHook;
+
+constexpr int kPauseCheckMs = 10;
+
+platform::Event& EndEvent() {
+  static platform::Event event;
+  return event;
+}
 
 bool IsFatal(long n) { return n == 256 || n == 257 || (n >= 502 && n <= 518); }
 
@@ -32,9 +36,10 @@ bool IsFatal(long n) { return n == 256 || n == 257 || (n >= 502 && n <= 518); }
                         : n == 257 ? "Critical Error #1"
                                    : "Critical Error #" + std::to_string(n - 500);
   platform::ShowMessageBox(caption, n == 256 ? "Out of stack space" : "Out of memory",
-                           platform::BoxKind::Ok);
-  if (fatalExit) fatalExit();
-  std::_Exit(0);
+                           platform::BoxKind::Ok, EndRequestDescriptor());
+  // The program ends as on every other way: the window thread closes all
+  // files and ends the process with exit code 0.
+  StopProgram();
 }
 
 void Deliver(uint32_t step) {
@@ -47,7 +52,7 @@ void Deliver(uint32_t step) {
   }
   std::string text = boxFormat ? boxFormat(n, step) : ExportBoxText(n, step);
   auto answer = platform::ShowMessageBox("Unhandled Error #" + std::to_string(n), text,
-                                         platform::BoxKind::YesNo);
+                                         platform::BoxKind::YesNo, EndRequestDescriptor());
   if (answer != platform::BoxAnswer::Yes) StopProgram();
   state.pending = 0;
 }
@@ -57,6 +62,7 @@ void ResetErrors() {
   pauseRequest = false;
   closeRequest = false;
   endRequest = false;
+  EndEvent().Take();
   boxFormat = nullptr;
   stepHook = nullptr;
 }
@@ -78,7 +84,7 @@ void EndStep(uint32_t number) {
   if (stepHook) stepHook(number);
   if (endRequest) StopProgram();
   while (pauseRequest) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    platform::AwaitReadable(-1, EndRequestDescriptor(), kPauseCheckMs);
     if (endRequest) StopProgram();
   }
   if (state.pending != 0) Deliver(number);
@@ -153,11 +159,14 @@ void StopProgram() {
 
 void SetPauseRequest(bool on) { pauseRequest = on; }
 bool PauseRequested() { return pauseRequest; }
-void SetEndRequest() { endRequest = true; }
+void SetEndRequest() {
+  if (!endRequest.exchange(true)) EndEvent().Raise();
+}
+
 bool EndRequested() { return endRequest; }
 bool CloseRequested() { return closeRequest; }
 
-void SetFatalExit(std::function<void()> exitNow) { fatalExit = std::move(exitNow); }
+int EndRequestDescriptor() { return EndEvent().Descriptor(); }
 
 void SetStepHook(std::function<void(uint32_t)> hook) { stepHook = std::move(hook); }
 

@@ -87,13 +87,13 @@ std::string ExportBoxText(uint32_t error, uint32_t step);
 // Requests shared with the window thread.
 void SetPauseRequest(bool on);
 bool PauseRequested();
+// Once the end is decided. Every wait of the program thread ends at once
+// then, so that it comes to its next step boundary and stops there.
 void SetEndRequest();
 bool EndRequested();
 bool CloseRequested();
-
-// What the fatal class does after its box; the default ends the process
-// with exit code 0. Tests install one that throws ProgramStop.
-void SetFatalExit(std::function<void()> exitNow);
+// Readable from SetEndRequest on: a wait polls it beside what it waits for.
+int EndRequestDescriptor();
 
 // Runs at every step boundary, before anything else there, with the step's
 // number: tests change the world between two steps with it.

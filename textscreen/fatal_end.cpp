@@ -2,39 +2,32 @@
 
 #include <limits.h>
 #include <signal.h>
-#include <sys/wait.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace ts {
 namespace {
 
-// Fixed slots, so that the handler reads plain memory and calls nothing
-// but unlink. A slot is free (0), being filled (1) or armed (2).
+// Fixed slots, so that the removal reads plain memory and needs no lock.
+// A slot is free (0), being filled (1) or armed (2).
 constexpr int kSlots = 8;
 struct Slot {
   std::atomic<int> state{0};
   char path[PATH_MAX];
 };
 Slot slots[kSlots];
-std::atomic<pid_t> child{0};
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
-void OnFatalSignal(int signal) {
-  RunFatalEnd();
-  struct sigaction plain {};
-  plain.sa_handler = SIG_DFL;
-  sigemptyset(&plain.sa_mask);
-  sigaction(signal, &plain, nullptr);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signal);
-  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-  raise(signal);
+sigset_t EndSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kSignals) sigaddset(&set, s);
+  return set;
 }
 
 }  // namespace
@@ -61,25 +54,43 @@ void ForgetAtFatalEnd(int handle) {
   if (handle >= 0 && handle < kSlots) slots[handle].state.store(0);
 }
 
-void EndChildAtFatalEnd(pid_t pid) { child.store(pid); }
-
-void RunFatalEnd() {
-  // The child first: it might create the file again after its removal.
-  if (pid_t pid = child.exchange(0); pid > 0) {
-    kill(pid, SIGKILL);
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
+void RemoveNotedFiles() {
   for (Slot& s : slots)
     if (s.state.load() == 2) unlink(s.path);
 }
 
-void InstallFatalEnd() {
-  struct sigaction action {};
-  action.sa_handler = OnFatalSignal;
-  sigemptyset(&action.sa_mask);
-  for (int s : kSignals) sigaddset(&action.sa_mask, s);
-  for (int s : kSignals) sigaction(s, &action, nullptr);
+int BlockEndSignals() {
+  const sigset_t set = EndSignals();
+  const int fd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (fd >= 0) pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  return fd;
+}
+
+int TakeEndSignal(int descriptor) {
+  signalfd_siginfo info;
+  if (descriptor < 0 || read(descriptor, &info, sizeof info) != ssize_t(sizeof info)) return 0;
+  return int(info.ssi_signo);
+}
+
+void EndBySignal(int signal) {
+  std::fflush(nullptr);
+  struct sigaction plain {};
+  plain.sa_handler = SIG_DFL;
+  sigemptyset(&plain.sa_mask);
+  sigaction(signal, &plain, nullptr);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  // Raised while it is blocked, it is pending on this thread; the unblock
+  // delivers it.
+  raise(signal);
+  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  _exit(128 + signal);
+}
+
+void EndAtOnce(int code) {
+  std::fflush(nullptr);
+  _exit(code);
 }
 
 }  // namespace ts

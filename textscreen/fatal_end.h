@@ -1,10 +1,14 @@
-// What the process takes away when it is ended from outside: by SIGTERM,
-// SIGINT, SIGHUP or SIGQUIT, or by the loss of its display. Files that the
-// tool made and has not handed over yet (the copy under its temporary name,
-// a shell command's output) would otherwise stay behind half written.
+// What the end of the process takes with it when the end comes from
+// outside (SIGTERM, SIGINT, SIGHUP, SIGQUIT, the loss of the display), and
+// how the process then ends. Files that the tool made and has not handed
+// over yet (the copy under its temporary name, a shell command's output)
+// would otherwise stay behind half written.
+//
+// The signals are no interruptions: blocked in every thread, they wait on
+// a descriptor that the thread owning the end reads beside its other
+// events. That thread decides the end, has the program thread stop first
+// (which ends its own children), and only then removes the noted files.
 #pragma once
-#include <sys/types.h>
-
 #include <string>
 
 namespace ts {
@@ -14,15 +18,25 @@ namespace ts {
 // taken (the file is then not removed).
 int RemoveAtFatalEnd(const std::string& nativePath);
 void ForgetAtFatalEnd(int handle);
-// A child that may still be writing one of those files: it is ended first.
-// 0 forgets it.
-void EndChildAtFatalEnd(pid_t child);
+// Removes every noted file. Any thread may call it, also beside a program
+// thread that is held up somewhere (the notes are lock-free); it runs once
+// the program thread has stopped, which could make them again.
+void RemoveNotedFiles();
 
-// Async-signal-safe: ends the noted child and removes the noted files.
-void RunFatalEnd();
-// Handlers for the four signals: RunFatalEnd, then the signal again with
-// its default disposition. Started programs do not inherit them (exec
-// sets caught signals back to their default).
-void InstallFatalEnd();
+// Before any other thread starts: blocks the four signals in the calling
+// thread, and so in every thread started from then on, and gives a
+// descriptor that becomes readable when one of them is pending. -1 when
+// none can be opened; the signals then keep their default effect.
+int BlockEndSignals();
+// The pending signal taken off that descriptor; 0 when none waits.
+int TakeEndSignal(int descriptor);
+
+// The process ends as `signal` ends it, so that its parent sees that
+// signal, with standard output and error flushed and without destructors
+// (another thread may still be live). As process 1, which that signal
+// does not end, it exits with 128 + the signal's number.
+[[noreturn]] void EndBySignal(int signal);
+// The same with an exit code.
+[[noreturn]] void EndAtOnce(int code);
 
 }  // namespace ts

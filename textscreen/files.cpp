@@ -10,7 +10,6 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -24,8 +23,10 @@
 #include "errors.h"
 #include "fatal_end.h"
 #include "number_text.h"
+#include "platform/helper_parent.h"
 #include "platform/paths.h"
 #include "platform/program_start.h"
+#include "platform/wait.h"
 #include "reset.h"
 #include "window.h"
 
@@ -312,7 +313,8 @@ const std::string& InterpreterPath() {
   return interpreterPath;
 }
 
-// The interpreter with "/c" and the command line as one argument, in the
+// The interpreter with "/c" and the command line as one argument (and the
+// argument that names this process as its parent), in the
 // current directory, every standard stream on /dev/null: the interpreter
 // opens the redirection itself. -1 when it does not start.
 pid_t StartInterpreter(const Bytes& commandLine) {
@@ -322,7 +324,8 @@ pid_t StartInterpreter(const Bytes& commandLine) {
   posix_spawn_file_actions_addopen(&streams, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&streams, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&streams, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = platform::SpawnNative(program, {program, "/c", commandLine}, &streams);
+  pid_t pid = platform::SpawnNative(
+      program, {program, "/c", commandLine, platform::ParentArgument()}, &streams);
   posix_spawn_file_actions_destroy(&streams);
   return pid;
 }
@@ -382,12 +385,9 @@ void HoldFolder() {
   else close(fd);
 }
 
-// Without limit; ECHILD too means it has ended (SIGCHLD may be ignored).
-void WaitFor(pid_t pid) {
-  int status;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
+// Without limit, unless the end comes: the interpreter is ended then, so
+// that it makes no file once the program has stopped.
+void WaitFor(pid_t pid) { platform::WaitForChild(pid, EndRequestDescriptor()); }
 
 // A numbered file's entry as its open names it, without its descriptor.
 OpenFile NewOpenFile(const Bytes& name, FileMode mode, long recordLength) {
@@ -1030,11 +1030,9 @@ void RunHidden(const Bytes& command) {
   NoteShellOutput(command);
   pid_t pid = StartInterpreter(command);
   if (pid > 0) {
-    EndChildAtFatalEnd(pid);
     Window().HiddenCommand(true);
     WaitFor(pid);
     Window().HiddenCommand(false);
-    EndChildAtFatalEnd(0);
   }
   SettleShellOutputs();
 }

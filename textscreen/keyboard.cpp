@@ -116,11 +116,6 @@ std::optional<int> TypedCode(uint32_t unicode) {
   return std::nullopt;
 }
 
-bool IsPauseKey(const KeyPress& p) {
-  if (p.key == Key::Pause) return !(p.mods & kModCtrl);
-  return p.key == Key::NumLock && (p.mods & kModCtrl);
-}
-
 // X11 reports the PC's Break key as Pause with Ctrl.
 bool IsBreakKey(const KeyPress& p) {
   return p.key == Key::Break ||
@@ -151,6 +146,11 @@ void TakeKeyPress(const KeyPress& press) {
 }
 
 }  // namespace
+
+bool IsPauseKey(const KeyPress& p) {
+  if (p.key == Key::Pause) return !(p.mods & kModCtrl);
+  return p.key == Key::NumLock && (p.mods & kModCtrl);
+}
 
 std::optional<KeyEntry> TranslateKey(const KeyPress& press) {
   const Key key = press.key;

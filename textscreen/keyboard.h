@@ -40,6 +40,8 @@ struct KeyEntry {
 
 // The key-code rules: what entry a press gives, or none.
 std::optional<KeyEntry> TranslateKey(const KeyPress& press);
+// Pause, or Ctrl with Num Lock: sets the pause request.
+bool IsPauseKey(const KeyPress& press);
 
 // Window thread: one key press of the window. Sets the key-press flag,
 // handles the pause key and the break keys, and queues the entry.

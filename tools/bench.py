@@ -17,7 +17,10 @@ figure is the median and the minimum over --runs runs (at least 5):
   (d) peak resident memory (VmHWM);
   (e) key repeat: a key held with xdotool keydown and keyup in bench_repeat's
       window, the first repeat after the press and the time between
-      repeats as they reach the key buffer (median, min and max).
+      repeats as they reach the key buffer (median, min and max);
+  (f) the end: from a key at the end prompt "Press any key to continue",
+      and from the window's close control there, to the end of the
+      process, the window idle for a second before.
 
     bench.py INSTALL_DIR [--copy-tool BENCH_COPY] [--repeat-tool BENCH_REPEAT]
              [--idle SECONDS] [--runs N]
@@ -33,6 +36,7 @@ import ctypes
 import fcntl
 import os
 import re
+import select
 import statistics
 import subprocess
 import sys
@@ -85,6 +89,10 @@ class XServer:
         x.XKeysymToKeycode.restype = ctypes.c_ubyte
         x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
         x.XFlush.argtypes = [ctypes.c_void_p]
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                 ctypes.c_void_p]
         self.xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
         self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
                                                 ctypes.c_ulong]
@@ -105,6 +113,24 @@ class XServer:
         self.xtst.XTestFakeKeyEvent(self.display, code, 0, 0)
         self.x.XFlush(self.display)
         return sent
+
+
+    def close(self, window):
+        """The window manager's close request (WM_DELETE_WINDOW) to the
+        window; returns the moment it went out."""
+        class ClientMessage(ctypes.Structure):
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                        ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                        ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                        ("format", ctypes.c_int), ("data", ctypes.c_long * 5),
+                        ("pad", ctypes.c_long * 12)]    # an XEvent is 24 longs
+        message = ClientMessage(type=33, window=window, format=32,  # ClientMessage
+                                message_type=self.x.XInternAtom(self.display, b"WM_PROTOCOLS",
+                                                                0))
+        message.data[0] = self.x.XInternAtom(self.display, b"WM_DELETE_WINDOW", 0)
+        self.x.XSendEvent(self.display, window, 0, 0, ctypes.byref(message))
+        self.x.XFlush(self.display)
+        return time.monotonic()
 
 
 def cpu_seconds(pid):
@@ -205,6 +231,34 @@ def startup_box_run(install, seconds):
         wait_until(lambda: os.path.exists(world.box_log), START_TIMEOUT, "the box of step 694")
         time.sleep(0.5)                         # the helper's start is not the tool's wait
         return idle_cpu_percent(world.proc.pid, seconds)
+    finally:
+        world.close(False)
+
+
+def time_end(install, pixels, close):
+    """Milliseconds from a key at the end prompt (or, with `close`, from
+    the window's close control there) to the end of the process."""
+    world = World(install, "bench-end", None)
+    world.write("contest.CBR", make_data(100, 1))
+    world.write("Intern.int", "contest.CBR\r\n")
+    try:
+        start_to_menu(world)
+        world.window.key("Escape")
+        expect_screen(world.window, PRESS_ANY_KEY, "\"Press any key to continue\"")
+        time.sleep(1.0)     # the window idles through its redraws by then
+        pidfd = os.pidfd_open(world.proc.pid)
+        try:
+            gone = select.poll()
+            gone.register(pidfd, select.POLLIN)
+            t0 = pixels.close(int(world.window.id)) if close else pixels.press(0x20)  # space
+            if not gone.poll(30000):
+                raise SystemExit("the tool still runs 30 s after the %s"
+                                 % ("close control" if close else "key"))
+            ms = (time.monotonic() - t0) * 1000
+        finally:
+            os.close(pidfd)
+        world.expect_end()
+        return ms
     finally:
         world.close(False)
 
@@ -371,6 +425,8 @@ def main():
     exports = {n: [time_export(install, pixels, n) for _ in range(args.runs)] for n in sizes}
     copies = time_copies(args.copy_tool, sizes) if args.copy_tool else {}
     repeats = time_repeats(args.repeat_tool, args.runs) if args.repeat_tool else None
+    ends = {close: [time_end(install, pixels, close) for _ in range(args.runs)]
+            for close in (False, True)}
 
     def figure(values):
         """(median, min) of the runs; a pair that comes ready stays as it is."""
@@ -433,6 +489,10 @@ def main():
                      % (max(values), due, on_time, len(values)))
         if strays:
             print("    %d keys came more than 100 ms after a release" % strays)
+    line("(f) a key at the end prompt to the end of the process", ends[False], "ms",
+         note="  max %.1f ms" % max(ends[False]))
+    line("    the close control at the end prompt to the end of the process", ends[True], "ms",
+         note="  max %.1f ms" % max(ends[True]))
 
 
 if __name__ == "__main__":

@@ -28,7 +28,9 @@
 #include "textscreen/fatal_end.h"
 #include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
+#include "textscreen/platform/wait.h"
 #include "textscreen/program.h"
+#include "textscreen/program_thread.h"
 #include "copy/fixture.h"
 
 namespace {
@@ -548,12 +550,16 @@ TEST_F(CopyTest, ASignalDuringTheCopyLeavesNothingHalf) {
       SCOPED_TRACE(std::to_string(signal) + " at step " + std::to_string(at));
       WriteFile("stick/OUT.cbr", "earlier export");
       tst::ChildResult r = tst::RunInChild({}, [&] {
-        ts::InstallFatalEnd();
-        ts::SetStepHook([&](uint32_t step) {
-          if (step == at && !TemporaryFiles(dir / "stick").empty()) kill(getpid(), signal);
+        return ts::RunWithoutWindow([&] {
+          ts::SetStepHook([&](uint32_t step) {
+            if (step != at || TemporaryFiles(dir / "stick").empty()) return;
+            kill(getpid(), signal);
+            // The thread that owns the end takes the signal; this step's
+            // boundary then stops the copy.
+            ts::platform::AwaitReadable(-1, ts::EndRequestDescriptor(), 5000);
+          });
+          CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr");
         });
-        CopyUnderHandler("DATA.CBR", "E:\\OUT.cbr");
-        return 0;
       });
       EXPECT_EQ(r.exitCode, -1);
       const std::map<std::string, std::string> after = {{"OUT.cbr", "earlier export"}};
@@ -574,13 +580,13 @@ TEST_F(CopyTest, ASignalDuringAShellCommandLeavesNoOutputFile) {
             "echo late > direct.tmp\n",
             0755);
   tst::ChildResult r = tst::RunInChild({}, [&] {
-    ts::InstallFatalEnd();
-    ts::SetInterpreterPath((dir / "slow-cmd").string());
-    std::thread([] {
-      if (tst::WaitForFile("direct.tmp")) kill(getpid(), SIGTERM);
-    }).detach();
-    ts::RunHidden("dir E: > direct.tmp");
-    return 0;
+    return ts::RunWithoutWindow([&] {
+      ts::SetInterpreterPath((dir / "slow-cmd").string());
+      std::thread([] {
+        if (tst::WaitForFile("direct.tmp")) kill(getpid(), SIGTERM);
+      }).detach();
+      ts::RunHidden("dir E: > direct.tmp");
+    });
   });
   EXPECT_EQ(r.exitCode, -1);
   EXPECT_FALSE(fs::exists("direct.tmp"));

@@ -177,9 +177,10 @@ TEST_F(InterpreterTest, RunHiddenChecksOnceAndHandsOverOneLine) {
   ts::RunHidden("dir E: > direct.tmp");
   ts::RunHidden("cd > hulp.hlp");
   EXPECT_EQ(TakeError(), 0u);
-  std::string where = In("work") + "\n/dev/null\n";
-  EXPECT_EQ(Read(In("log")), "2|/c|ver|" + where + "2|/c|dir E: > direct.tmp|" + where +
-                                 "2|/c|cd > hulp.hlp|" + where);
+  // Last, the argument that names the tool as the interpreter's parent.
+  std::string where = "|--parent=" + std::to_string(getpid()) + "|" + In("work") + "\n/dev/null\n";
+  EXPECT_EQ(Read(In("log")), "3|/c|ver" + where + "3|/c|dir E: > direct.tmp" + where +
+                                 "3|/c|cd > hulp.hlp" + where);
   EXPECT_EQ(window.hiddenCommands, 2);
 }
 
@@ -202,6 +203,46 @@ TEST_F(InterpreterTest, OnlyALetterBeforeTheColonNamesADrive) {
     EXPECT_EQ(r.status, 1) << line;
     EXPECT_EQ(r.out, "") << line;
     EXPECT_EQ(r.err, "File Not Found\r\n") << line;
+  }
+}
+
+// The interpreter goes with the tool that started it: named in its last
+// argument, a parent that is gone (another process took the interpreter
+// over) ends it at once, before it makes anything; process 1 is a parent
+// like any other. Started by hand it works as ever.
+TEST_F(InterpreterTest, ComparesItsParentWithTheOneNamedNeverWithProcessOne) {
+  const std::string cmd = ts::platform::ExecutableFolder() + "/logship-cmd";
+  const std::string run = "cd '" + dir + "' && '" + cmd + "' /c 'cd > hulp.hlp'";
+  const bool pidNamespaces =
+      system("unshare --pid --fork --mount-proc true >/dev/null 2>&1") == 0;
+  struct Case {
+    const char* what;
+    std::string shell;  // the interpreter's status is the shell's
+    bool inNamespace;
+    int status;
+  };
+  // A trailing command keeps the shell from running the interpreter in
+  // its own place: the shell stays its parent.
+  const Case cases[] = {
+      {"started by hand", run + "; exit $?", false, 0},
+      {"its parent named", run + " --parent=$$; exit $?", false, 0},
+      {"a parent named that is not its own", run + " --parent=1; exit $?", false, 1},
+      {"the child of process 1, which is named", run + " --parent=1; exit $?", true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The last case: those before it have been checked.
+    if (c.inNamespace && !pidNamespaces)
+      GTEST_SKIP() << "unshare cannot make a PID namespace here";
+    Write("parent.sh", c.shell + "\n");
+    const std::string line =
+        std::string(c.inNamespace ? "unshare --pid --fork --mount-proc " : "") + "sh " +
+        In("parent.sh");
+    const int status = system(line.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << line;
+    EXPECT_EQ(WEXITSTATUS(status), c.status) << line;
+    EXPECT_EQ(Exists(In("hulp.hlp")), c.status == 0) << line;
+    unlink(In("hulp.hlp").c_str());
   }
 }
 

@@ -4,12 +4,17 @@
 #include <pty.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "support/child_process.h"
 #include "support/scripted.h"
+#include "support/xvfb.h"
 #include "textscreen/platform/paths.h"
+#include "textscreen/platform/wait.h"
 
 namespace {
 
@@ -183,6 +188,54 @@ TEST(MessageBox, OnATerminalTheQuestionIsAskedUntilAnswered) {
   }
 }
 
+// The end of the program answers a box No at once: one that comes once the
+// end is decided asks nobody, and a question on the terminal stops there.
+TEST(MessageBox, TheEndAnswersNoAndCutsTheTerminalQuestionShort) {
+  for (bool whileAsking : {false, true}) {
+    SCOPED_TRACE(whileAsking ? "the end while the terminal is asked" : "the end before the box");
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      alarm(10);  // a question that the end does not cut short fails the case
+      unsetenv("DISPLAY");
+      unsetenv("LOGSHIP_BOX_ANSWER");
+      unsetenv("LOGSHIP_BOX_LOG");
+      ts::platform::Event end;
+      if (!whileAsking) end.Raise();
+      std::thread([&] {
+        char byte;
+        if (read(go[0], &byte, 1) == 1) end.Raise();
+      }).detach();
+      _exit(AnswerCode(ShowMessageBox("Question", "Continue?", BoxKind::YesNo, end.Descriptor())));
+    }
+    close(go[0]);
+    std::string seen;
+    if (whileAsking) {
+      ASSERT_TRUE(AwaitPrompts(master, "(y/n) ", 1, seen)) << seen;
+      ASSERT_EQ(write(go[1], "x", 1), 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    for (char buffer[256]; ;) {
+      pollfd p{master, POLLIN, 0};
+      if (poll(&p, 1, 0) <= 0) break;
+      ssize_t n = read(master, buffer, sizeof buffer);
+      if (n <= 0) break;
+      seen.append(buffer, size_t(n));
+    }
+    close(master);
+    close(go[1]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), AnswerCode(BoxAnswer::No));
+    EXPECT_EQ(seen.find("Question") != std::string::npos, whileAsking) << seen;
+    EXPECT_EQ(seen.find("(y/n) ", seen.find("(y/n) ") + 1), std::string::npos)
+        << "asked again: " << seen;
+  }
+}
+
 // The real dialog under a virtual X server, answered by keys and a click.
 // Skipped only where the machine lacks what the dialog needs, checked
 // before the helper runs; once it runs, a dialog that does not come is a
@@ -190,56 +243,19 @@ TEST(MessageBox, OnATerminalTheQuestionIsAskedUntilAnswered) {
 class DesktopDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && "
-               "command -v xwininfo >/dev/null && command -v xlsfonts >/dev/null") != 0)
+    if (!tst::VirtualDisplay::ToolsInstalled() || system("command -v xlsfonts >/dev/null") != 0)
       GTEST_SKIP() << "no Xvfb, xdotool, xwininfo or xlsfonts (scripts/setup.sh installs them)";
     helper = ts::platform::ExecutableFolder() + "/logship-msgbox";
     ASSERT_EQ(access(helper.c_str(), X_OK), 0) << "no helper " << helper;
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    xvfb = fork();
-    if (xvfb == 0) {
-      close(fds[0]);
-      int null = open("/dev/null", O_RDWR);
-      dup2(null, 1);
-      dup2(null, 2);
-      std::string fd = std::to_string(fds[1]);
-      // Without -noreset the server resets whenever its last client leaves,
-      // and a dialog that comes then finds no server.
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
-             "tcp", "-noreset", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char ch;
-    pollfd p{fds[0], POLLIN, 0};
-    while (poll(&p, 1, 10000) > 0 && read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    display = ":" + number;
+    ASSERT_FALSE(x.Name().empty()) << "Xvfb did not start";
+    display = x.Name();
     // SDL's dialog draws its text in a 12-point X font.
     if (Shell("xlsfonts -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*'").empty())
       GTEST_SKIP() << "the X server has no 12-point font (package xfonts-base)";
   }
-  void TearDown() override {
-    if (xvfb > 0) {
-      kill(xvfb, SIGTERM);
-      waitpid(xvfb, nullptr, 0);
-    }
-  }
 
   // Output of a shell command run against the virtual display.
-  std::string Shell(const std::string& command) {
-    std::string full = "DISPLAY=" + display + " " + command + " 2>/dev/null";
-    std::string out;
-    if (FILE* f = popen(full.c_str(), "r")) {
-      char buffer[512];
-      while (size_t n = fread(buffer, 1, sizeof buffer, f)) out.append(buffer, n);
-      pclose(f);
-    }
-    return out;
-  }
+  std::string Shell(const std::string& command) { return x.Shell(command); }
 
   // A child that shows a real box on the virtual display, its own
   // session, and exits with the answer's code.
@@ -257,7 +273,7 @@ class DesktopDialog : public ::testing::Test {
     return box;
   }
 
-  pid_t xvfb = -1;
+  tst::VirtualDisplay x;
   std::string display;
   std::string helper;
 };
@@ -322,14 +338,6 @@ TEST_F(DesktopDialog, AnsweredWithTheKeyboardAndTheMouse) {
   }
 }
 
-// A process's state letter from /proc, 0 once it is gone.
-char ProcessState(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) return 0;
-  return line[line.rfind(')') + 2];
-}
-
 // The helper's process: the one child of `parent`.
 pid_t ChildOf(pid_t parent) {
   std::ifstream children("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
@@ -353,13 +361,79 @@ TEST_F(DesktopDialog, AHelperEndsWithTheToolThatAsked) {
   waitpid(tool, nullptr, 0);
   ASSERT_TRUE(shown) << "no dialog";
   ASSERT_GT(helper, 0);
-  char state = ProcessState(helper);
+  char state = tst::ProcessState(helper);
   for (int tries = 0; tries < 250 && state != 0 && state != 'Z'; ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    state = ProcessState(helper);
+    state = tst::ProcessState(helper);
   }
   if (state != 0 && state != 'Z') kill(helper, SIGKILL);
   EXPECT_TRUE(state == 0 || state == 'Z') << "the helper outlived its tool";
+}
+
+// Whatever ends the program while its box is up, the box goes with it: the
+// helper, the process its toolkit forks to draw the dialog, and the
+// dialog on the desktop. For both programs: the export tool's start-up
+// box (the font that cannot serve, step 694) and the launcher's box for
+// its missing main program.
+TEST_F(DesktopDialog, ABoxGoesWithItsProgramWhateverSignalEndsIt) {
+  const std::string root = tst::FolderWithPrograms(
+      "logship-box-end", {"logship", "logship-cmd", "logship-msgbox", "launcher"});
+  ASSERT_FALSE(root.empty());
+  tst::WriteFile(root + "/app/inifiles/fontkeus.ini", "Missing.ttf\r\n");
+  struct Program {
+    const char* name;
+    const char* caption;
+  };
+  const Program programs[] = {{"logship", "Unhandled Error #258"},
+                              {"launcher", "Unhandled Error #53"}};
+  for (const Program& program : programs) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
+      SCOPED_TRACE(std::string(program.name) + ", " + strsignal(signal));
+      const pid_t tool = fork();
+      if (tool == 0) {
+        setsid();
+        int null = open("/dev/null", O_RDWR);
+        for (int fd : {0, 1, 2}) dup2(null, fd);
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("LOGSHIP_DRIVES", ("C=" + root).c_str(), 1);
+        for (const char* name : {"LOGSHIP_BOX_ANSWER", "LOGSHIP_BOX_LOG", "SDL_VIDEODRIVER"})
+          unsetenv(name);
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        const std::string path = root + "/app/" + program.name;
+        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      bool shown = false;
+      for (int tries = 0; tries < 500 && !shown; ++tries) {
+        shown = x.Shows(program.caption);
+        if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      const std::vector<pid_t> box = tst::Descendants(tool);
+      kill(tool, signal);
+      int status = 0;
+      waitpid(tool, &status, 0);
+      ASSERT_TRUE(shown) << "no box came up";
+      ASSERT_FALSE(box.empty()) << "no helper below the program";
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
+          << "the program did not end by its signal (status " << status << ")";
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+      auto gone = [&] {
+        for (pid_t p : box)
+          if (!tst::ProcessEnded(p)) return false;
+        return !x.Has(program.caption);
+      };
+      while (!gone() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      for (pid_t p : box) {
+        EXPECT_TRUE(tst::ProcessEnded(p))
+            << "process " << p << " of the box (" << box.size() << " in all) still runs";
+        if (!tst::ProcessEnded(p)) kill(p, SIGKILL);
+      }
+      EXPECT_FALSE(x.Has(program.caption)) << "the box stays on the desktop";
+    }
+  }
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -144,7 +144,6 @@ void LayerTest::SetUp() {
   ts::InstallClock(&clock);
   ts::InstallWindow(&window);
   ts::InstallFaceLoader(&faces);
-  ts::SetFatalExit([] { throw ts::ProgramStop{}; });
   ts::platform::SetBoxAnswerer(
       [this](const std::string& caption, const std::string& text, ts::platform::BoxKind kind) {
         boxes.push_back({caption, text, kind});

@@ -11,8 +11,10 @@
 #include <optional>
 
 #include "../codepage437.h"
+#include "helper_parent.h"
 #include "paths.h"
 #include "program_start.h"
+#include "wait.h"
 #include "write_all.h"
 
 namespace ts::platform {
@@ -39,18 +41,24 @@ std::optional<BoxAnswer> AnswerFromEnvironment(BoxKind kind) {
   return yes ? BoxAnswer::Yes : BoxAnswer::No;
 }
 
+// The answer a box gets when the program ends while it asks.
+BoxAnswer Unanswered(BoxKind kind) { return kind == BoxKind::Ok ? BoxAnswer::Ok : BoxAnswer::No; }
+
 std::optional<BoxAnswer> AskHelper(const std::string& caption, const std::string& text,
-                                   BoxKind kind) {
+                                   BoxKind kind, int interrupt) {
   std::string helper = ExecutableFolder() + "/logship-msgbox";
   if (access(helper.c_str(), X_OK) != 0) return std::nullopt;
-  pid_t pid = SpawnNative(helper, {helper, kind == BoxKind::Ok ? "ok" : "yesno", caption, text});
+  // In a group of its own: the toolkit's dialog is drawn by a process that
+  // it forks, and the group takes that one along.
+  pid_t pid = SpawnNative(helper,
+                          {helper, kind == BoxKind::Ok ? "ok" : "yesno", caption, text,
+                           ParentArgument()},
+                          nullptr, true);
   if (pid < 0) return std::nullopt;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return std::nullopt;
-  }
-  if (!WIFEXITED(status)) return std::nullopt;
-  int code = WEXITSTATUS(status);
+  std::optional<int> status = WaitForChild(pid, interrupt, true);
+  if (!status) return Unanswered(kind);
+  if (!WIFEXITED(*status)) return std::nullopt;
+  int code = WEXITSTATUS(*status);
   if (kind == BoxKind::Ok) {
     if (code == kHelperOk) return BoxAnswer::Ok;
   } else {
@@ -60,10 +68,12 @@ std::optional<BoxAnswer> AskHelper(const std::string& caption, const std::string
   return std::nullopt;
 }
 
-// One line from the terminal; false at its end.
-bool ReadLine(int fd, std::string& line) {
+// One line from the terminal; false at its end, or once `interrupt` is
+// readable.
+bool ReadLine(int fd, std::string& line, int interrupt) {
   line.clear();
   for (;;) {
+    if (AwaitReadable(fd, interrupt, -1) == Awoken::Interrupted) return false;
     char c;
     ssize_t n = read(fd, &c, 1);
     if (n < 0 && errno == EINTR) continue;
@@ -75,7 +85,7 @@ bool ReadLine(int fd, std::string& line) {
 
 // Asks on the controlling terminal, or on standard input when that is a
 // terminal without being the controlling one. Nothing when there is none.
-std::optional<BoxAnswer> AskTerminal(BoxKind kind) {
+std::optional<BoxAnswer> AskTerminal(BoxKind kind, int interrupt) {
   int in = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   int out = in;
   bool own = in >= 0;
@@ -84,11 +94,11 @@ std::optional<BoxAnswer> AskTerminal(BoxKind kind) {
     in = STDIN_FILENO;
     out = STDERR_FILENO;
   }
-  BoxAnswer answer = kind == BoxKind::Ok ? BoxAnswer::Ok : BoxAnswer::No;
+  BoxAnswer answer = Unanswered(kind);
   std::string line;
   for (;;) {
     WriteAll(out, kind == BoxKind::Ok ? "(OK) " : "(y/n) ");
-    if (!ReadLine(in, line) || kind == BoxKind::Ok) break;
+    if (!ReadLine(in, line, interrupt) || kind == BoxKind::Ok) break;
     size_t first = line.find_first_not_of(" \t\r");
     char c = first == std::string::npos ? 0 : line[first];
     if (c == 'y' || c == 'Y') {
@@ -105,7 +115,8 @@ std::optional<BoxAnswer> AskTerminal(BoxKind kind) {
 
 void SetBoxAnswerer(BoxAnswerer a) { answerer = std::move(a); }
 
-BoxAnswer ShowMessageBox(const std::string& caption, const std::string& text, BoxKind kind) {
+BoxAnswer ShowMessageBox(const std::string& caption, const std::string& text, BoxKind kind,
+                         int interrupt) {
   if (answerer) return answerer(caption, text, kind);
 
   std::string title = Cp437TextToUtf8(caption);
@@ -115,12 +126,13 @@ BoxAnswer ShowMessageBox(const std::string& caption, const std::string& text, Bo
 
   const char* display = std::getenv("DISPLAY");
   if (display && *display) {
-    if (auto a = AskHelper(title, body, kind)) return *a;
+    if (auto a = AskHelper(title, body, kind, interrupt)) return *a;
   }
+  if (AwaitReadable(-1, interrupt, 0) == Awoken::Interrupted) return Unanswered(kind);
 
   WriteAll(STDERR_FILENO, title + "\n" + body + "\n");
-  if (auto a = AskTerminal(kind)) return *a;
-  return kind == BoxKind::Ok ? BoxAnswer::Ok : BoxAnswer::No;
+  if (auto a = AskTerminal(kind, interrupt)) return *a;
+  return Unanswered(kind);
 }
 
 }  // namespace ts::platform

@@ -4,7 +4,6 @@
 #include <errno.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,7 +122,7 @@ void PutOwnEnvironmentEntry(char* entry) {
 }
 
 pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv,
-                  posix_spawn_file_actions_t* streams) {
+                  posix_spawn_file_actions_t* streams, bool ownGroup) {
   std::vector<char*> cargv;
   for (const std::string& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
   cargv.push_back(nullptr);
@@ -137,7 +136,12 @@ pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv,
   sigfillset(&all);
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (ownGroup) {
+    posix_spawnattr_setpgroup(&attr, 0);
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  posix_spawnattr_setflags(&attr, flags);
   // Only the standard streams go over: not the font file, the display's
   // connection or a pipe of SDL.
   posix_spawn_file_actions_t own;
@@ -157,12 +161,6 @@ pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv,
     return -1;
   }
   return pid;
-}
-
-void EndWithParent() {
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  // Orphaned before the line above: taken over by init.
-  if (getppid() == 1) _exit(1);
 }
 
 int ExecCommandLine(const Bytes& commandLine) {

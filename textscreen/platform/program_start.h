@@ -38,19 +38,17 @@ std::vector<Bytes> SplitCommandLine(const Bytes& commandLine);
 // Starts the native executable at `path` with `argv` (argv[0] included),
 // in the current directory and the user's environment, every signal at
 // its default and none blocked, with only the standard streams open
-// (`streams`, when given, sets them first). The process id, or -1 when
-// exec failed (errno set).
+// (`streams`, when given, sets them first), in the caller's process group
+// or, with `ownGroup`, as the leader of a new one (whatever it starts can
+// then be ended with it). The process id, or -1 when exec failed (errno
+// set).
 pid_t SpawnNative(const std::string& path, const std::vector<std::string>& argv,
-                  posix_spawn_file_actions_t* streams = nullptr);
+                  posix_spawn_file_actions_t* streams = nullptr, bool ownGroup = false);
 
 // Puts "NAME=value" into the process's environment for SDL alone, before
 // any other thread runs; the entry is the caller's for good and only its
 // value may change later. Started programs get what the user had set
 // under that name instead, or nothing.
 void PutOwnEnvironmentEntry(char* entry);
-
-// For a helper process that the tool waits for: it ends when the thread
-// that started it does, and at once when that is already gone.
-void EndWithParent();
 
 }  // namespace ts::platform

@@ -7,20 +7,19 @@
 namespace ts::sdl {
 namespace {
 
-XIOErrorHandler previous = nullptr;
+LostDisplayEnd lostDisplayEnd = nullptr;
 
-int OnLostDisplay(Display* display) {
-  RunFatalEnd();
-  // SDL's handler forgets its display and hands on to Xlib's, which ends
-  // the process.
-  return previous ? previous(display) : 0;
+int OnLostDisplay(Display*) {
+  if (lostDisplayEnd) lostDisplayEnd();
+  RemoveNotedFiles();
+  EndAtOnce(1);
 }
 
 }  // namespace
 
-void WatchForLostDisplay() {
-  XIOErrorHandler old = XSetIOErrorHandler(OnLostDisplay);
-  if (old != OnLostDisplay) previous = old;
+void WatchForLostDisplay(LostDisplayEnd end) {
+  lostDisplayEnd = end;
+  XSetIOErrorHandler(OnLostDisplay);
 }
 
 }  // namespace ts::sdl

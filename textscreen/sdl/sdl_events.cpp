@@ -69,6 +69,19 @@ KeyPress KeyPressFromSdl(const SDL_keysym& keysym) {
   return KeyPress{KeyOf(keysym.sym), ModsOf(keysym.mod), keysym.unicode};
 }
 
+SDL_Event RepeatOf(const SDL_Event& press, SDLMod held) {
+  SDL_Event repeat = press;
+  SDL_keysym& key = repeat.key.keysym;
+  key.mod = held;
+  // With AltGr a letter key may type anything.
+  const bool altGr = ((press.key.keysym.mod | held) & KMOD_MODE) != 0;
+  if (key.sym >= SDLK_a && key.sym <= SDLK_z && !altGr) {
+    const bool capital = ((held & KMOD_SHIFT) != 0) != ((held & KMOD_CAPS) != 0);
+    key.unicode = Uint16((capital ? 'A' : 'a') + (key.sym - SDLK_a));
+  }
+  return repeat;
+}
+
 void EventTranslator::Deliver(const SDL_Event& event) {
   switch (event.type) {
     case SDL_KEYDOWN:

@@ -135,6 +135,11 @@ void SdlWindowPort::Wake() {
   }
 }
 
+void SdlWindowPort::WakeAlsoOn(int first, int second) {
+  also_[0] = first;
+  also_[1] = second;
+}
+
 void SdlWindowPort::Idle(uint32_t ms, int input, const std::function<bool()>& stillQuiet) {
   if (stillQuiet) {
     // Either the program thread sees the flag and wakes the window, or
@@ -142,29 +147,30 @@ void SdlWindowPort::Idle(uint32_t ms, int input, const std::function<bool()>& st
     sleepingThroughRedraws_ = true;
     if (!stillQuiet()) ms = 0;
   }
-  pollfd watched[2] = {{wakeUp_, POLLIN, 0}, {input, POLLIN, 0}};
+  Sleep(ms, input);
+  sleepingThroughRedraws_ = false;
+}
+
+void SdlWindowPort::Sleep(uint32_t ms, int input) {
+  pollfd watched[4] = {
+      {wakeUp_, POLLIN, 0}, {also_[0], POLLIN, 0}, {also_[1], POLLIN, 0}, {input, POLLIN, 0}};
   const int timeout = ms > uint32_t(INT32_MAX) ? -1 : int(ms);
-  if (poll(watched, input >= 0 ? 2 : 1, timeout) > 0 && (watched[0].revents & POLLIN)) {
+  if (poll(watched, 4, timeout) > 0 && (watched[0].revents & POLLIN)) {
     uint64_t count = 0;
     if (read(wakeUp_, &count, sizeof count) < 0) {
       // Already taken: nothing to clear.
     }
   }
-  sleepingThroughRedraws_ = false;
 }
 
 void SdlWindowPort::HiddenCommand(bool running) {
-  {
-    std::lock_guard<std::mutex> lock(hiddenLock_);
-    hiddenCommand_ = running;
-  }
-  if (running) Wake();  // to stop taking events, even from an idle sleep
-  else hiddenEnded_.notify_all();
+  hiddenCommand_ = running;
+  // To stop taking events, even from an idle sleep; to go on at once.
+  Wake();
 }
 
 bool SdlWindowPort::PauseForHiddenCommand(uint32_t ms) {
-  std::unique_lock<std::mutex> lock(hiddenLock_);
-  hiddenEnded_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !hiddenCommand_; });
+  if (hiddenCommand_) Sleep(ms, -1);
   return hiddenCommand_;
 }
 

@@ -63,6 +63,10 @@ class SdlWindowPort : public WindowPort {
   // True once after the window was shown or placed: it is drawn at once
   // instead of at the next period.
   bool TakeEarlyRedraw() { return earlyRedraw_.exchange(false); }
+  // Descriptors that end every sleep of the window thread, the ones below
+  // and the pause for a hidden command, when they become readable: the
+  // end signals, the end of the program thread. Before the first sleep.
+  void WakeAlsoOn(int first, int second);
   // Sleeps up to `ms` (UINT32_MAX: no limit), less when the program
   // thread asks for something or the descriptor `input` (-1: none)
   // becomes readable. Given `stillQuiet`, the sleep may pass redraws that
@@ -88,6 +92,9 @@ class SdlWindowPort : public WindowPort {
   enum class Start { Pending, Up, Failed };
 
   void Wake();
+  // Up to `ms`, less when the program thread wakes the window or `input`
+  // or a descriptor of WakeAlsoOn becomes readable.
+  void Sleep(uint32_t ms, int input);
   // Under placeLock_: a show that waited for the placement comes now.
   void ShowNow();
 
@@ -102,13 +109,12 @@ class SdlWindowPort : public WindowPort {
   bool showWhenPlaced_ = false;
 
   int wakeUp_ = -1;  // an eventfd the program thread writes to
+  int also_[2] = {-1, -1};
   std::atomic<bool> sleepingThroughRedraws_{false};
 
   std::mutex drawing_;
   std::atomic<bool> earlyRedraw_{false};
   std::atomic<bool> hiddenCommand_{false};
-  std::mutex hiddenLock_;
-  std::condition_variable hiddenEnded_;
   std::atomic<bool> fontChanged_{false};
   std::atomic<bool> showPointer_{false};
   std::mutex captionLock_;

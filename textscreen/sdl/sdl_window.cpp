@@ -4,13 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <optional>
 #include <set>
-#include <thread>
 
 #include "lost_display.h"
 #include "native_window.h"
@@ -23,6 +20,8 @@
 #include "textscreen/files.h"
 #include "textscreen/font.h"
 #include "textscreen/mouse.h"
+#include "textscreen/platform/wait.h"
+#include "textscreen/program_thread.h"
 #include "textscreen/reset.h"
 #include "textscreen/screen.h"
 
@@ -42,6 +41,14 @@ constexpr Uint32 kLongestIdleMs = 500;
 constexpr Uint32 kRepeatDelayMs = 500;
 constexpr Uint32 kRepeatIntervalMs = 30;
 constexpr Uint32 kNoRepeat = UINT32_MAX;
+// After the display is lost: how long the end waits for the program
+// thread, which may be held up behind Xlib's lock; and how long a program
+// thread that found the display lost waits for the window thread to end
+// the process, before it does so itself: the window thread is held up
+// for good behind the lock that the program thread's call holds, as soon
+// as it calls Xlib once more.
+constexpr int kLostDisplayStopMs = 1000;
+constexpr int kLostDisplayHandOverMs = 200;
 
 std::atomic<uint32_t> redrawCount{0};
 
@@ -53,38 +60,30 @@ bool KnownDown(SDLKey sym) {
   return sym > SDLK_UNKNOWN && sym < count && down[sym];
 }
 
-// The program's main routine on its own thread. However it ends, the close
-// request is raised, which tells the window thread to end the process.
-void RunProgram(const std::function<void()>& programMain) {
-  try {
-    programMain();
-  } catch (const ProgramStop&) {
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "logship: the program stopped: %s\n", e.what());
-  } catch (...) {
-    std::fprintf(stderr, "logship: the program stopped on an unknown exception\n");
-  }
-  if (!CloseRequested()) {
-    try {
-      StopProgram();
-    } catch (const ProgramStop&) {
-    }
-  }
-}
-
+// The window thread owns the end of the process: the end signals, the
+// close control and break keys, the program's own end and the loss of the
+// display all end it here, the program thread stopped first.
 class WindowThread {
  public:
-  WindowThread() : port_(window_) {}
+  // `signals`: the descriptor of the end signals, already blocked.
+  explicit WindowThread(int signals) : port_(window_), signals_(signals) {}
   // Installs the port and starts the program thread.
-  void StartProgram(const std::function<void()>& programMain);
+  void StartProgram(std::function<void()> programMain);
+  // True once an end signal has come; takes one that waits.
+  bool EndSignalCame();
   // Once SDL has started: the window until the program ends.
   int Run();
-  // SDL cannot start: the program is ended where it waits for the window.
-  int Abandon();
+  // SDL cannot start, or an end signal came first: the program is ended
+  // where it waits for the window.
+  int Abandon(int code);
+  // The display is lost; on the thread whose X call found it so.
+  [[noreturn]] void EndAfterLostDisplay();
+  void ParkProgram() { program_.Park(); }
 
  private:
-  bool Ending() const { return CloseRequested() || EndRequested(); }
-  void Finish();
+  // Takes a pending end signal on the way.
+  bool Ending();
+  int Finish(int code);
   void RedrawTick();
   void Redraw();
   void TakeEvents();
@@ -102,7 +101,9 @@ class WindowThread {
 
   NativeWindow window_;
   SdlWindowPort port_;
-  std::thread program_;
+  const int signals_;
+  int endSignal_ = 0;
+  ProgramThread program_;
   CellPainter painter_;
   EventTranslator events_;
   bool focused_ = true;
@@ -126,13 +127,22 @@ class WindowThread {
   } drawn_;
 };
 
-void WindowThread::StartProgram(const std::function<void()>& programMain) {
+WindowThread* endOwner = nullptr;
+
+void WindowThread::StartProgram(std::function<void()> programMain) {
   InstallWindow(&port_);
-  program_ = std::thread([this, &programMain] {
-    RunProgram(programMain);
-    // A window asleep until the screen changes must see the program end.
-    port_.ScreenChanged();
-  });
+  // Whatever the window sleeps for, the program's end wakes it.
+  port_.WakeAlsoOn(signals_, program_.GoneDescriptor());
+  program_.Start(std::move(programMain));
+}
+
+bool WindowThread::EndSignalCame() {
+  if (endSignal_ == 0) endSignal_ = TakeEndSignal(signals_);
+  return endSignal_ != 0;
+}
+
+bool WindowThread::Ending() {
+  return EndSignalCame() || program_.Parked() || CloseRequested() || EndRequested();
 }
 
 int WindowThread::Run() {
@@ -201,24 +211,49 @@ int WindowThread::Run() {
     if (window_.EventsQueued()) idle = 0;
     port_.Idle(idle, looking ? -1 : xEvents, stillQuiet);
   }
-  Finish();
-  return 0;
+  // A program thread parked in Xlib holds its lock: no X call from here.
+  if (program_.Parked()) EndAfterLostDisplay();
+  return Finish(0);
 }
 
-int WindowThread::Abandon() {
+int WindowThread::Abandon(int code) {
   SetEndRequest();
   port_.Started(false);
-  Finish();
-  return 1;
+  return Finish(code);
 }
 
-// The program thread stops at its next step boundary.
-void WindowThread::Finish() {
-  SetEndRequest();
-  program_.join();
-  ResetFiles();  // closes all files, also after an error that ended the program
-  InstallWindow(nullptr);
-  SDL_Quit();
+// The program thread stops at its next step boundary or in its wait, and
+// ends its children there; then what it made goes, and the process ends.
+int WindowThread::Finish(int code) {
+  const bool stopped = program_.Stop(kProgramStopMs);
+  RemoveNotedFiles();
+  if (stopped) {
+    ResetFiles();  // closes all files, also after an error that ended the program
+    InstallWindow(nullptr);
+    SDL_Quit();
+  }
+  if (endSignal_ != 0) EndBySignal(endSignal_);
+  // Beside a program thread that is still live, no destructor may run.
+  if (!stopped) EndAtOnce(program_.Parked() ? 1 : code);
+  return code;
+}
+
+void WindowThread::EndAfterLostDisplay() {
+  program_.Stop(kLostDisplayStopMs);
+  RemoveNotedFiles();
+  if (endSignal_ != 0) EndBySignal(endSignal_);
+  EndAtOnce(1);
+}
+
+// Xlib's handler, on the thread whose call found the display gone.
+void OnLostDisplay() {
+  if (!endOwner) return;
+  if (!ProgramThread::OnProgramThread()) endOwner->EndAfterLostDisplay();
+  // The program thread hands the end to the window thread, unless that is
+  // held up behind the lock that this call holds; then it ends the process
+  // itself, as the window thread would.
+  endOwner->ParkProgram();
+  platform::AwaitReadable(-1, -1, kLostDisplayHandOverMs);
 }
 
 Uint32 WindowThread::QuietRedraws() {
@@ -335,6 +370,12 @@ void WindowThread::SetKeyRepeat(bool on) {
 
 void WindowThread::NotePress(const SDL_Event& press) {
   const SDLKey sym = press.key.keysym.sym;
+  // The pause key does not repeat, as a PC's does not, and ends the repeat
+  // of the key held before it: every repeat would clear or set the pause.
+  if (IsPauseKey(KeyPressFromSdl(press.key.keysym))) {
+    repeat_.reset();
+    return;
+  }
   // A modifier neither repeats nor ends the repeat of the key held with it.
   if (sym >= SDLK_NUMLOCK && sym <= SDLK_COMPOSE) return;
   // The last key pressed repeats, and only while it is down.
@@ -347,7 +388,7 @@ Uint32 WindowThread::RepeatWhenDue() {
   const Uint32 now = SDL_GetTicks();
   const int32_t left = int32_t(repeat_->due - now);
   if (left > 0) return Uint32(left);
-  events_.Deliver(repeat_->press);
+  events_.Deliver(RepeatOf(repeat_->press, SDL_GetModState()));
   // Repeats keep their beat from the press; one that came too late to be
   // made is not made up for.
   do {
@@ -366,6 +407,9 @@ bool WaitForSdl() {
 }
 
 int RunWindowed(std::function<void()> programMain) {
+  // Before any other thread starts, SDL's among them: the end signals are
+  // events of the window thread, in every thread.
+  const int signals = BlockEndSignals();
   // Every room of the layer in its start state (the palette among them)
   // before the window thread reads any of it.
   ResetLayer();
@@ -374,8 +418,12 @@ int RunWindowed(std::function<void()> programMain) {
   NativeWindow::PrepareProcess();
   // The program's set-up (font, settings, the move's pause) needs no
   // display and overlaps SDL's start.
-  WindowThread window;
-  window.StartProgram(programMain);
+  WindowThread window(signals);
+  struct Owner {
+    explicit Owner(WindowThread* w) { endOwner = w; }
+    ~Owner() { endOwner = nullptr; }
+  } owner(&window);
+  window.StartProgram(std::move(programMain));
   // SDL 1.2 opens the display twice in a row, and now and then (about one
   // start in ten under Xvfb) the second open fails on a display that is
   // there; a few more tries get through.
@@ -392,15 +440,12 @@ int RunWindowed(std::function<void()> programMain) {
                              "answer\n", display);
       else
         std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
-      return window.Abandon();
+      return window.Abandon(1);
     }
+    if (window.EndSignalCame()) return window.Abandon(0);
     SDL_Delay(20);
   }
-  // SDL turns SIGINT and SIGTERM into a close request, which the trapped
-  // tool ignores; a signal from outside must still end it, and so must the
-  // end of the desktop session, each after the fatal end's clean-up.
-  InstallFatalEnd();
-  WatchForLostDisplay();
+  WatchForLostDisplay(OnLostDisplay);
   SDL_EnableUNICODE(1);
   SDL_WM_SetCaption("Untitled", "Untitled");
   return window.Run();

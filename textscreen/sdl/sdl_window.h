@@ -11,9 +11,13 @@ namespace ts::sdl {
 // Runs `programMain` on the program thread and the window on the calling
 // thread until the program ends: the program returns or stops
 // (ProgramStop), or the window's close control or a break key comes while
-// the close trap is off. Then the program thread is joined, all files are
-// closed and SDL is shut down. Returns 0, the exit code of every end; 1
-// only when SDL cannot start a video driver at all. The program thread
+// the close trap is off. Then the program thread is stopped, the files it
+// left to take away are removed, all files are closed and SDL is shut
+// down. Returns 0, the exit code of every end; 1 only when SDL cannot
+// start a video driver at all. SIGTERM, SIGINT, SIGHUP and SIGQUIT end the
+// program in the same way and then the process by that signal; the loss of
+// the display ends it with exit code 1. Call it before any other thread
+// starts: it blocks those signals for every thread. The program thread
 // starts while SDL does; without a video driver it goes no further than
 // its first show of the window. LoadFont opens TrueType faces from then on
 // (the loader stays installed after the return).

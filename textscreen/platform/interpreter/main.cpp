@@ -1,8 +1,9 @@
-// logship-cmd /c <command line>
+// logship-cmd /c <command line> [--parent=PID]
 //
 // Opens the redirections first, as cmd does, so that "dir Q: > direct.tmp"
 // leaves an empty direct.tmp when Q is no drive; the tool measures it.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,8 +11,8 @@
 #include <cstring>
 
 #include "interpreter.h"
+#include "textscreen/platform/helper_parent.h"
 #include "textscreen/platform/paths.h"
-#include "textscreen/platform/program_start.h"
 #include "textscreen/platform/write_all.h"
 
 namespace ts::cmd {
@@ -137,7 +138,7 @@ CommandLine Parse(const Bytes& line) {
 int main(int argc, char** argv) {
   // The tool waits for its command; a command of a tool that is gone has
   // no one to read what it writes.
-  ts::platform::EndWithParent();
+  if (!ts::platform::StayWithParent(argc, argv, SIGKILL)) return 1;
   ts::cmd::Output o;
   int status;
   if (argc < 3 || (std::strcmp(argv[1], "/c") != 0 && std::strcmp(argv[1], "/C") != 0)) {

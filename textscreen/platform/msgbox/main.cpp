@@ -1,24 +1,41 @@
-// logship-msgbox yesno|ok CAPTION TEXT
+// logship-msgbox yesno|ok CAPTION TEXT [--parent=PID]
 //
 // The desktop dialog of the message boxes, in a process of its own so that
 // SDL 2 never meets the SDL 1.2 of the export tool. It answers by its exit
 // status (see message_box.h).
 #include <SDL.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstring>
 
+#include "../helper_parent.h"
 #include "../message_box.h"
 
 using namespace ts::platform;
 
+namespace {
+
+// A box of a tool that is gone has no one to answer to. SDL draws the
+// dialog in a process that it forks, which the death signal does not
+// reach: started as the leader of a group of its own, the helper takes
+// the whole group along.
+void EndWithGroup(int) {
+  if (getpgrp() == getpid()) kill(0, SIGKILL);
+  _exit(kHelperCannotAsk);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  // A box of a tool that is gone has no one to answer to.
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() == 1) return kHelperCannotAsk;
+  struct sigaction end {};
+  end.sa_handler = EndWithGroup;
+  sigemptyset(&end.sa_mask);
+  sigaction(SIGHUP, &end, nullptr);
+  // A group of its own is a background job on the tool's terminal: a
+  // message of SDL's there must not stop it.
+  signal(SIGTTOU, SIG_IGN);
+  if (!StayWithParent(argc, argv, SIGHUP)) return kHelperCannotAsk;
   if (argc != 4) return kHelperCannotAsk;
   bool ok = std::strcmp(argv[1], "ok") == 0;
   if (!ok && std::strcmp(argv[1], "yesno") != 0) return kHelperCannotAsk;
