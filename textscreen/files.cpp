@@ -349,40 +349,46 @@ void ReleaseFolder() {
   heldFolder = -1;
 }
 
-// Takes the lock of an open folder, waiting while the run may; `waited`
-// counts the milliseconds over every lock of one hold.
-bool LockFolder(int fd, int& waited) {
-  for (; flock(fd, LOCK_EX | LOCK_NB) != 0; waited += kFolderPollMs) {
-    if (waited >= kFolderWaitMs) folderWaitRanOut = true;
-    if ((errno != EWOULDBLOCK && errno != EINTR) || folderWaitRanOut || EndRequested())
-      return false;
-    usleep(kFolderPollMs * 1000);
-  }
-  return true;
+// A tool that waits for the folder marks it meanwhile with a shared record
+// lock, which flock does not see. A tool at work takes the folder again
+// microseconds after it let it go; one that finds another's mark lets that
+// one in first (for a few of its looks at most: it may be a stopped tool),
+// else the waiter would only come in once the other's scan is over.
+constexpr int kLetInMs = 50;
+
+bool MarkFolder(int fd, bool waiting) {
+  struct flock mark {};
+  mark.l_type = waiting ? F_RDLCK : F_UNLCK;
+  mark.l_whence = SEEK_SET;
+  mark.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &mark) == 0;
+}
+
+bool AnotherWaits(int fd) {
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_len = 1;
+  return fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
 void HoldFolder() {
   ReleaseFolder();
   int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
-  // A tool takes the folder again microseconds after it let it go, so a
-  // tool that only looks now and then would wait out the other's whole
-  // scan. The waiter holds the folder above while it waits, and every
-  // tool passes through that lock before it takes the folder: the holder
-  // then lets the waiter in, and the two take turns.
-  int turn = open("..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  struct stat here, above;
-  if (turn >= 0 && (fstat(fd, &here) != 0 || fstat(turn, &above) != 0 ||
-                    IdOf(here) == IdOf(above))) {  // the root is its own parent
-    close(turn);
-    turn = -1;
+  for (int ms = 0; ms < kLetInMs && AnotherWaits(fd) && !EndRequested(); ++ms) usleep(1000);
+  bool marked = false;
+  for (int waited = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; waited += kFolderPollMs) {
+    if (waited >= kFolderWaitMs) folderWaitRanOut = true;
+    if ((errno != EWOULDBLOCK && errno != EINTR) || folderWaitRanOut || EndRequested()) {
+      close(fd);  // the mark goes with it
+      return;
+    }
+    if (!marked) marked = MarkFolder(fd, true);
+    usleep(kFolderPollMs * 1000);
   }
-  int waited = 0;
-  if (turn >= 0) LockFolder(turn, waited);
-  const bool held = LockFolder(fd, waited);
-  if (turn >= 0) close(turn);
-  if (held) heldFolder = fd;
-  else close(fd);
+  if (marked) MarkFolder(fd, false);
+  heldFolder = fd;
 }
 
 // Without limit, unless the end comes: the interpreter is ended then, so
