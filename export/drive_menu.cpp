@@ -2,6 +2,7 @@
 // cut into its stretches (drawing, highlight, wait, decision) and its
 // loops are written as entries of their own, because the return points
 // of FlushKeys, PollKeyAndClock and ReadMouse lead into them.
+#include "clock_row.h"
 #include "flow.h"
 #include "globals.h"
 #include "input_routines.h"

@@ -17,19 +17,6 @@ namespace logship {
 using ts::Decide;
 using ts::Step;
 
-Bytes DriveSlot(long index) {
-  if (index < 0 || index > 40) {
-    ts::RaiseError(9);
-    return "";
-  }
-  return G().driveList[index];
-}
-
-float SecondsOf(const Bytes& timeOfDay) {
-  if (timeOfDay.size() < 8) return 0;
-  return float((timeOfDay[6] - '0') * 10 + (timeOfDay[7] - '0'));
-}
-
 void ExportMain() {
   SetHandlerPlan();
   ts::SetGlobalsReset(&ResetGlobals);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "flow.h"
+#include "clock_row.h"
 #include "input_routines.h"
 #include "textscreen/clock.h"
 #include "textscreen/errors.h"

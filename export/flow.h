@@ -6,11 +6,8 @@
 #pragma once
 #include <cstdint>
 
-#include "textscreen/bytes.h"
-
 namespace logship {
 
-using ts::Bytes;
 using Entry = uint32_t;
 
 enum Handler { kHandOverHandler = 1, kExportHandler = 2, kScanHandler = 3, kEndHandler = 4 };
@@ -61,16 +58,5 @@ Entry RunMenuWait(Entry at);         // 261 to 287
 Entry RunMenuDecision(Entry at);     // 292 to 298
 Entry RunExportScreen(Entry at);   // 91 to 164, ExportHandler 307 to 313
 Entry RunEndSequence(Entry at);    // 325 to 346
-
-// The name for a temporary file of the shell: `usual`, unless writing or
-// deleting it would meet the data file (the same name in another case, a
-// link, a hard link); then the first free name with a number before its
-// extension ("hulp1.hlp").
-Bytes TemporaryName(const Bytes& usual, const Bytes& dataFile);
-
-// A drive-list slot; an index outside 0..40 raises 9 and gives "".
-Bytes DriveSlot(long index);
-// Characters 7 and 8 of a time of day, read as a number.
-float SecondsOf(const Bytes& timeOfDay);
 
 }  // namespace logship

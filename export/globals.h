@@ -10,6 +10,10 @@ namespace logship {
 
 using ts::Bytes;
 
+// The drive list's slots, 0 to 40: the scan fills them from 1, slot 0
+// stays empty.
+constexpr long kDriveSlots = 41;
+
 struct Globals {
   // Hand-over and start directory.
   float handOverFlag = 0;
@@ -24,7 +28,7 @@ struct Globals {
   int16_t letterCounter = 0;
   Bytes chosenDrive;
   int16_t driveCount = 0;
-  std::array<Bytes, 41> driveList;
+  std::array<Bytes, kDriveSlots> driveList;
   float probeLength = 0;
   Bytes probeFile;  // "direct.tmp", or another name when that is the data file
   int16_t scanErrorNumber = 0;
@@ -48,5 +52,10 @@ struct Globals {
 
 Globals& G();
 void ResetGlobals();
+
+// A slot of the drive list; an index outside it raises 9 and gives "".
+Bytes DriveSlot(long index);
+// Sets a slot of the drive list; an index outside it raises 9.
+void SetDriveSlot(long index, const Bytes& letter);
 
 }  // namespace logship

@@ -1,4 +1,6 @@
 // Intern.int, the start directory, and the way back to it.
+#include "handover.h"
+
 #include <string>
 
 #include "flow.h"

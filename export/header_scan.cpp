@@ -2,6 +2,7 @@
 #include "date_text.h"
 #include "flow.h"
 #include "globals.h"
+#include "handover.h"
 #include "input_routines.h"
 #include "screen_routines.h"
 #include "textscreen/clock.h"
@@ -81,10 +82,7 @@ Entry RunHeaderAndScan(Entry at) {
         Step(185, [] { ts::CloseNumberedFile(4); });
         if (Decide(186, [&] { return g.probeLength > 1; })) {
           Step(189, [&] { g.driveCount = int16_t(g.driveCount + 1); });
-          Step(190, [&] {
-            if (g.driveCount >= 0 && g.driveCount <= 40) g.driveList[g.driveCount] = g.chosenDrive;
-            else ts::RaiseError(9);
-          });
+          Step(190, [&] { SetDriveSlot(g.driveCount, g.chosenDrive); });
         }
         // Deleted as "Direct.tmp": the same file, names match in any case.
         Step(192, [&] {

@@ -1,6 +1,6 @@
 #include "input_routines.h"
 
-#include "flow.h"
+#include "clock_row.h"
 #include "textscreen/clock.h"
 #include "textscreen/errors.h"
 #include "textscreen/keyboard.h"

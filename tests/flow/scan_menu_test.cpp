@@ -146,6 +146,32 @@ TEST_F(ScanMenuTest, ScanProbesAThenCToZInOrderAndListsWhatAnswers) {
   EXPECT_EQ(tst::Fg(25, 41), 3);
 }
 
+// Slots 0 to 40 are read and written; any other index raises 9 at the
+// step that uses it and leaves the list as it was.
+TEST_F(ScanMenuTest, TheDriveListHoldsSlotsZeroToForty) {
+  const struct {
+    long index;
+    bool held;
+  } cases[] = {{-1, false}, {0, true}, {1, true}, {40, true}, {41, false}, {1000, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.index);
+    logship::ResetGlobals();
+    boxes.clear();
+    ts::Step(190, [&] { logship::SetDriveSlot(c.index, "Q"); });
+    ts::Bytes read = "unread";
+    ts::Step(293, [&] { read = logship::DriveSlot(c.index); });
+    EXPECT_EQ(read, c.held ? "Q" : "");
+    if (c.held) {
+      EXPECT_TRUE(boxes.empty());
+    } else {
+      ASSERT_EQ(boxes.size(), 2u);
+      EXPECT_EQ(boxes[0].text, "Line:190\nSubscript out of range\nContinue?");
+      EXPECT_EQ(boxes[1].text, "Line:293\nSubscript out of range\nContinue?");
+      for (const auto& slot : G().driveList) EXPECT_EQ(slot, "");
+    }
+  }
+}
+
 TEST_F(ScanMenuTest, AListingOfOneByteDoesNotCountTwoBytesDo) {
   MapDrives("");
   StandInInterpreter(
