@@ -33,7 +33,7 @@ bool InListArea(const Globals& g) {
 }  // namespace
 
 Entry RunFlushKeys(Entry at) {
-  OnlyEntry(__func__, at, 205);
+  OnlyEntry(__func__, at, Entry::FlushKeys);
   auto& g = G();
   Step(206, [] {
     while (!ts::ReadKey().empty()) {
@@ -43,11 +43,11 @@ Entry RunFlushKeys(Entry at) {
     g.lastKey.clear();
     g.rememberedSeconds = 0;
   });
-  return ReturnFromLocal(210, 261);
+  return ReturnFromLocal(210, Entry::MenuWait);
 }
 
 Entry RunReadMouse(Entry at) {
-  OnlyEntry(__func__, at, 212);
+  OnlyEntry(__func__, at, Entry::ReadMouse);
   auto& g = G();
   Step(214, [&] {
     g.pointerColumn = int16_t(ts::RoundHalfEven(ts::MouseColumn()));
@@ -55,11 +55,11 @@ Entry RunReadMouse(Entry at) {
     g.leftButton = float(ts::MouseButton(1));
   });
   Step(215, [&] { g.wheelStep = float(ts::MouseWheel()); });
-  return ReturnFromLocal(216, 271);
+  return ReturnFromLocal(216, Entry::MouseEvent);
 }
 
 Entry RunPollKeyAndClock(Entry at) {
-  OnlyEntry(__func__, at, 218);
+  OnlyEntry(__func__, at, Entry::PollKeyAndClock);
   auto& g = G();
   Step(219, [&] { g.lastKey = ts::ReadKey(); });
   Step(220, [&] { g.seconds = SecondsOf(ts::TimeOfDay()); });
@@ -69,12 +69,12 @@ Entry RunPollKeyAndClock(Entry at) {
     Step(224, [] { ts::SetColor(7, 0); });
     Step(224, [] { ts::PrintText(ts::TimeOfDay(), false); });
   }
-  return ReturnFromLocal(227, 266);
+  return ReturnFromLocal(227, Entry::MouseEvents);
 }
 
 // ChooseDrive: the banner, the frames, the heading and every entry plain.
 Entry RunMenuDrawing(Entry at) {
-  OnlyEntry(__func__, at, 229);
+  OnlyEntry(__func__, at, Entry::ChooseDrive);
   auto& g = G();
   Step(232, [] { DrawBanner(); });
   Step(234, [] { ShowStatusLine(" Kies drive/stick letter [ESC]terug."); });
@@ -93,23 +93,23 @@ Entry RunMenuDrawing(Entry at) {
     Step(252, [&] { PrintCentered(g.entryIndex + 7, EntryText(g.entryIndex)); });
     g.entryIndex = int16_t(g.entryIndex + 1);
   }
-  return 254;
+  return Entry::MenuRound;
 }
 
 // One entry highlighted; FlushKeys then drops the keys waiting.
 Entry RunMenuHighlight(Entry at) {
   auto& g = G();
   switch (at) {
-    case 254:  // repeat without end
+    case Entry::MenuRound:  // repeat without end
       Step(255, [&] {
         g.entryIndex = 1;
         g.entryEnd = g.driveCount;
       });
       [[fallthrough]];
-    case 256:
+    case Entry::MenuHighlight:
       Step(256, [] { ts::SetColor(4, 7); });
       Step(257, [&] { PrintCentered(g.entryIndex + 7, EntryText(g.entryIndex)); });
-      return CallLocal(260, 5, 205);
+      return CallLocal(260, ReturnPoint::ToMenuWait, Entry::FlushKeys);
     default:
       UnheldEntry(__func__, at);
   }
@@ -119,16 +119,16 @@ Entry RunMenuHighlight(Entry at) {
 Entry RunMenuWait(Entry at) {
   auto& g = G();
   switch (at) {
-    case 261:
-      if (!Decide(261, [&] { return g.lastKey.empty(); })) return 292;
+    case Entry::MenuWait:
+      if (!Decide(261, [&] { return g.lastKey.empty(); })) return Entry::LastKey;
       Step(262, [] { ts::LimitRate(100); });
-      return CallLocal(263, 6, 218);
+      return CallLocal(263, ReturnPoint::ToMouseEvents, Entry::PollKeyAndClock);
 
-    case 266:  // every waiting mouse event, oldest first
-      if (!Decide(266, [] { return ts::NextMouseEvent(); })) return 261;
-      return CallLocal(267, 7, 212);
+    case Entry::MouseEvents:  // every waiting mouse event, oldest first
+      if (!Decide(266, [] { return ts::NextMouseEvent(); })) return Entry::MenuWait;
+      return CallLocal(267, ReturnPoint::ToMouseEvent, Entry::ReadMouse);
 
-    case 271:
+    case Entry::MouseEvent:
       if (Decide(271, [&] { return OnEscHotspot(g); })) {
         Step(272, [] { ts::Locate(25, 49); });
         Step(272, [] { ts::SetColor(14, 4); });
@@ -163,7 +163,7 @@ Entry RunMenuWait(Entry at) {
           });
         }
       }
-      return 266;
+      return Entry::MouseEvents;
     default:
       UnheldEntry(__func__, at);
   }
@@ -173,15 +173,15 @@ Entry RunMenuWait(Entry at) {
 Entry RunMenuDecision(Entry at) {
   auto& g = G();
   switch (at) {
-    case 292:
+    case Entry::LastKey:
       if (Decide(293, [&] { return g.lastKey == Bytes(1, char(13)); })) {
         Step(293, [&] { g.chosenDrive = DriveSlot(g.entryIndex); });
-        return ReturnFromLocal(293, 294);
+        return ReturnFromLocal(293, Entry::EscOrNextEntry);
       }
       [[fallthrough]];
-    case 294:
+    case Entry::EscOrNextEntry:
       if (Decide(294, [&] { return g.lastKey == Bytes(1, char(27)); }))
-        return CallLocal(294, 8, 303);
+        return CallLocal(294, ReturnPoint::ToEndSequence, Entry::RestoreStartDirectory);
       Step(296, [&] { g.redrawIndex = 1; });
       while (Decide(296, [&] { return g.redrawIndex <= g.driveCount; })) {
         Step(297, [] { ts::SetColor(7, 0); });
@@ -189,7 +189,7 @@ Entry RunMenuDecision(Entry at) {
         g.redrawIndex = int16_t(g.redrawIndex + 1);
       }
       g.entryIndex = int16_t(g.entryIndex + 1);
-      return g.entryIndex > g.entryEnd ? 254 : 256;
+      return g.entryIndex > g.entryEnd ? Entry::MenuRound : Entry::MenuHighlight;
     default:
       UnheldEntry(__func__, at);
   }

@@ -15,52 +15,53 @@ namespace logship {
 namespace {
 
 constexpr EntryStep kEntrySteps[] = {
-    {18, RunStartUp, "process start"},
-    {34, RunStartUp, "restart"},
-    {44, RunHandOver, "HandOverHandler armed, the hand-over"},
-    {kHandOverHandlerStep, RunHandOver, "HandOverHandler"},
-    {54, RunHandOver, "after the hand-over"},
-    {kHeader, RunHeaderAndScan, "header"},
-    {kTitleRow, RunHeaderAndScan, "header behind its date"},
-    {91, RunExportScreen, "export screen"},
-    {120, RunExportScreen, "ExportHandler armed, extension rule"},
-    {140, RunExportScreen, "file-name prompt"},
-    {167, RunHeaderAndScan, "ScanDrives"},
-    {kProbeLoop, RunHeaderAndScan, "probe loop of the drive scan"},
-    {kScanHandlerStep, RunHeaderAndScan, "ScanHandler"},
-    {197, RunHeaderAndScan, "after ScanHandler's resume"},
-    {205, RunFlushKeys, "FlushKeys"},
-    {212, RunReadMouse, "ReadMouse"},
-    {218, RunPollKeyAndClock, "PollKeyAndClock"},
-    {229, RunMenuDrawing, "ChooseDrive, the drive menu"},
-    {254, RunMenuHighlight, "the menu's round over its entries"},
-    {256, RunMenuHighlight, "the highlight of one entry"},
-    {261, RunMenuWait, "one pass of the wait"},
-    {266, RunMenuWait, "the waiting mouse events"},
-    {271, RunMenuWait, "one mouse event"},
-    {292, RunMenuDecision, "the last key decides"},
-    {294, RunMenuDecision, "Esc, or on to the next entry"},
-    {303, RunHandOver, "RestoreStartDirectory"},
-    {kExportHandlerStep, RunExportScreen, "ExportHandler"},
-    {309, RunExportScreen, "after ExportHandler's resume"},
-    {311, RunExportScreen, "ExportHandler's notice"},
-    {325, RunEndSequence, "end of the export"},
-    {328, RunEndSequence, "end sequence"},
-    {kEndHandlerStep, RunEndSequence, "EndHandler"},
-    {345, RunEndSequence, "after EndHandler's resume"},
-    {346, RunEndSequence, "EndProgram"},
+    {Entry::ProcessStart, RunStartUp, "process start"},
+    {Entry::Restart, RunStartUp, "restart"},
+    {Entry::HandOver, RunHandOver, "HandOverHandler armed, the hand-over"},
+    {Entry::HandOverHandler, RunHandOver, "HandOverHandler"},
+    {Entry::AfterHandOver, RunHandOver, "after the hand-over"},
+    {Entry::Header, RunHeaderAndScan, "header"},
+    {Entry::TitleRow, RunHeaderAndScan, "header behind its date"},
+    {Entry::ExportScreen, RunExportScreen, "export screen"},
+    {Entry::ExtensionRule, RunExportScreen, "ExportHandler armed, extension rule"},
+    {Entry::FileNamePrompt, RunExportScreen, "file-name prompt"},
+    {Entry::ScanDrives, RunHeaderAndScan, "ScanDrives"},
+    {Entry::ProbeLoop, RunHeaderAndScan, "probe loop of the drive scan"},
+    {Entry::ScanHandler, RunHeaderAndScan, "ScanHandler"},
+    {Entry::AfterScanHandler, RunHeaderAndScan, "after ScanHandler's resume"},
+    {Entry::FlushKeys, RunFlushKeys, "FlushKeys"},
+    {Entry::ReadMouse, RunReadMouse, "ReadMouse"},
+    {Entry::PollKeyAndClock, RunPollKeyAndClock, "PollKeyAndClock"},
+    {Entry::ChooseDrive, RunMenuDrawing, "ChooseDrive, the drive menu"},
+    {Entry::MenuRound, RunMenuHighlight, "the menu's round over its entries"},
+    {Entry::MenuHighlight, RunMenuHighlight, "the highlight of one entry"},
+    {Entry::MenuWait, RunMenuWait, "one pass of the wait"},
+    {Entry::MouseEvents, RunMenuWait, "the waiting mouse events"},
+    {Entry::MouseEvent, RunMenuWait, "one mouse event"},
+    {Entry::LastKey, RunMenuDecision, "the last key decides"},
+    {Entry::EscOrNextEntry, RunMenuDecision, "Esc, or on to the next entry"},
+    {Entry::RestoreStartDirectory, RunHandOver, "RestoreStartDirectory"},
+    {Entry::ExportHandler, RunExportScreen, "ExportHandler"},
+    {Entry::AfterExportHandler, RunExportScreen, "after ExportHandler's resume"},
+    {Entry::HandlerNotice, RunExportScreen, "ExportHandler's notice"},
+    {Entry::ExportDone, RunEndSequence, "end of the export"},
+    {Entry::EndSequence, RunEndSequence, "end sequence"},
+    {Entry::EndHandler, RunEndSequence, "EndHandler"},
+    {Entry::AfterEndHandler, RunEndSequence, "after EndHandler's resume"},
+    {Entry::EndProgram, RunEndSequence, "EndProgram"},
 };
 
-constexpr ReturnPoint kReturnPoints[] = {
-    {1, 91},       // called at 90: ScanDrives, then the export screen
-    {2, 120},      // 118: RestoreStartDirectory
-    {3, kHeader},  // 145: RestoreStartDirectory, then back to the header
-    {4, 325},      // 164: RestoreStartDirectory, then the end of the export
-    {5, 261},      // 260: FlushKeys
-    {6, 266},      // 263: PollKeyAndClock
-    {7, 271},      // 267: ReadMouse
-    {8, 328},      // 294: RestoreStartDirectory, then the end sequence
-    {9, 311},      // 310: RestoreStartDirectory, in ExportHandler
+// Where each return point leads; the calls are at the steps named.
+constexpr ReturnPointLead kReturnPoints[] = {
+    {ReturnPoint::ToExportScreen, Entry::ExportScreen},    // 90: ScanDrives
+    {ReturnPoint::ToExtensionRule, Entry::ExtensionRule},  // 118: RestoreStartDirectory
+    {ReturnPoint::ToHeader, Entry::Header},                // 145
+    {ReturnPoint::ToExportDone, Entry::ExportDone},        // 164
+    {ReturnPoint::ToMenuWait, Entry::MenuWait},            // 260: FlushKeys
+    {ReturnPoint::ToMouseEvents, Entry::MouseEvents},      // 263: PollKeyAndClock
+    {ReturnPoint::ToMouseEvent, Entry::MouseEvent},        // 267: ReadMouse
+    {ReturnPoint::ToEndSequence, Entry::EndSequence},      // 294
+    {ReturnPoint::ToHandlerNotice, Entry::HandlerNotice},  // 310
 };
 
 constexpr const EntryStep* FindEntry(Entry at) {
@@ -79,14 +80,15 @@ constexpr bool EntryStepsInOrder() {
 
 constexpr bool ReturnPointsLeadToEntries() {
   for (size_t i = 0; i < std::size(kReturnPoints); ++i)
-    if (kReturnPoints[i].number != int(i + 1) || !IsEntry(kReturnPoints[i].leadsTo)) return false;
+    if (static_cast<size_t>(kReturnPoints[i].point) != i + 1 || !IsEntry(kReturnPoints[i].leadsTo))
+      return false;
   return true;
 }
 
 static_assert(EntryStepsInOrder(), "the lookup needs the entry steps in order, each once");
 static_assert(ReturnPointsLeadToEntries(), "return points 1 to 9, each leading to an entry");
-static_assert(IsEntry(kHandOverHandlerStep) && IsEntry(kExportHandlerStep) &&
-                  IsEntry(kScanHandlerStep) && IsEntry(kEndHandlerStep),
+static_assert(IsEntry(Entry::HandOverHandler) && IsEntry(Entry::ExportHandler) &&
+                  IsEntry(Entry::ScanHandler) && IsEntry(Entry::EndHandler),
               "every handler starts at an entry");
 
 [[noreturn]] void Slip(const std::string& what) {
@@ -97,25 +99,38 @@ static_assert(IsEntry(kHandOverHandlerStep) && IsEntry(kExportHandlerStep) &&
 }  // namespace
 
 std::span<const EntryStep> EntrySteps() { return kEntrySteps; }
-std::span<const ReturnPoint> ReturnPoints() { return kReturnPoints; }
+std::span<const ReturnPointLead> ReturnPoints() { return kReturnPoints; }
 
 void SetHandlerPlan() {
-  ts::SetHandlerFirstSteps(kHandOverHandlerStep, kExportHandlerStep, kScanHandlerStep,
-                           kEndHandlerStep);
+  ts::SetHandlerFirstSteps(StepOf(Entry::HandOverHandler), StepOf(Entry::ExportHandler),
+                           StepOf(Entry::ScanHandler), StepOf(Entry::EndHandler));
 }
 
 Entry RunFrom(Entry at) {
   const EntryStep* entry = FindEntry(at);
-  if (!entry) Slip("no stretch holds entry step " + std::to_string(at));
+  if (!entry) Slip("no stretch holds entry step " + std::to_string(StepOf(at)));
   return entry->stretch(at);
 }
 
-void UnheldEntry(const char* stretch, Entry at) {
-  Slip("entry step " + std::to_string(at) + " reached " + stretch + ", which does not hold it");
+Entry RunFlow(Entry from, std::initializer_list<Entry> stops) {
+  for (Entry at = from;;) {
+    if (std::ranges::find(stops, at) != stops.end()) return at;
+    try {
+      at = RunFrom(at);
+    } catch (const ts::HandlerEntry& entry) {
+      // The plan holds entries only (checked where it is made).
+      at = static_cast<Entry>(entry.firstStep);
+    }
+  }
 }
 
-Entry CallLocal(uint32_t step, int returnPoint, Entry routine) {
-  ts::Step(step, [&] { ts::PushReturnPoint(returnPoint); });
+void UnheldEntry(const char* stretch, Entry at) {
+  Slip("entry step " + std::to_string(StepOf(at)) + " reached " + stretch +
+       ", which does not hold it");
+}
+
+Entry CallLocal(uint32_t step, ReturnPoint returnPoint, Entry routine) {
+  ts::Step(step, [&] { ts::PushReturnPoint(static_cast<int>(returnPoint)); });
   return routine;
 }
 

@@ -15,14 +15,14 @@ struct EntryStep {
   const char* what;
 };
 
-struct ReturnPoint {
-  int number;
+struct ReturnPointLead {
+  ReturnPoint point;
   Entry leadsTo;
 };
 
 // In step order, each step once.
 std::span<const EntryStep> EntrySteps();
 // Return points 1 to 9, in order.
-std::span<const ReturnPoint> ReturnPoints();
+std::span<const ReturnPointLead> ReturnPoints();
 
 }  // namespace logship

@@ -20,19 +20,12 @@ using ts::Step;
 void ExportMain() {
   SetHandlerPlan();
   ts::SetGlobalsReset(&ResetGlobals);
-  Entry at = 18;
-  for (;;) {
-    try {
-      at = RunFrom(at);
-    } catch (const ts::HandlerEntry& entry) {
-      at = entry.firstStep;
-    }
-  }
+  RunFlow(Entry::ProcessStart);
 }
 
 Entry RunStartUp(Entry at) {
   switch (at) {
-    case 18:
+    case Entry::ProcessStart:
       Step(18, [] { ts::ScreenHide(); });
       Step(19, [] { ts::ShowMousePointer(); });
       Step(20, [] { ts::TrapCloseRequests(); });
@@ -40,10 +33,10 @@ Entry RunStartUp(Entry at) {
       Step(31, [] { SetupFont(); });
       Step(32, [] { ts::SetTitle("Tarnvale programma Wendor Exporteren datafile"); });
       [[fallthrough]];
-    case 34:  // restart point
+    case Entry::Restart:
       Step(35, [] { ts::ResetState(); });
       Step(37, [] { ts::ScreenShow(); });
-      return 44;
+      return Entry::HandOver;
     default:
       UnheldEntry(__func__, at);
   }
@@ -51,25 +44,25 @@ Entry RunStartUp(Entry at) {
 
 Entry RunEndSequence(Entry at) {
   switch (at) {
-    case 325:  // the copy is done
-    case 328:  // every way to the end meets here
-      Step(329, [] { ts::ArmHandler(kEndHandler); });
+    case Entry::ExportDone:   // the copy is done
+    case Entry::EndSequence:  // every way to the end meets here
+      Step(329, [] { ArmHandler(Handler::End); });
       Step(330, [] { ShowStatusLine(" "); });
       Step(331, [] { ts::CloseAllFiles(); });
       Step(332, [] {
         if (G().handOverFlag != 0) ts::StartProgram(G().nextProgram);
       });
       [[fallthrough]];
-    case 342:  // EndHandler; also reached without an error from 332
+    case Entry::EndHandler:  // also reached without an error from 332
       Step(343, [] { ts::CloseAllFiles(); });
       // Without an error this raises 20, which enters EndHandler once more
       // and resumes this time: no box either way.
       Step(344, [] { ts::ResumeAt(345); });
       [[fallthrough]];
-    case 345:
-    case 346:
+    case Entry::AfterEndHandler:
+    case Entry::EndProgram:
       Step(346, [] { ts::EndProgram(); });  // ends the tool
-      return 346;
+      return Entry::EndProgram;
     default:
       UnheldEntry(__func__, at);
   }

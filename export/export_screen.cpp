@@ -42,7 +42,7 @@ Bytes LastFour(const Bytes& s) { return s.size() >= 4 ? s.substr(s.size() - 4) :
 Entry RunExportScreen(Entry at) {
   auto& g = G();
   switch (at) {
-    case 91:
+    case Entry::ExportScreen:
       Step(91, [&] { g.driveText = g.chosenDrive + ":"; });
       Step(97, [] { DrawBanner(); });
       Step(98, [] { ts::SetColor(15, 0); });
@@ -60,10 +60,10 @@ Entry RunExportScreen(Entry at) {
       Step(109, [] { PrintCentered(10, " Exporteer naar: "); });
       Step(115, [] { ts::SetColor(15, 0); });
       Step(116, [&] { PrintCentered(12, g.driveText); });
-      return CallLocal(118, 2, 303);
+      return CallLocal(118, ReturnPoint::ToExtensionRule, Entry::RestoreStartDirectory);
 
-    case 120:
-      Step(120, [] { ts::ArmHandler(kExportHandler); });
+    case Entry::ExtensionRule:
+      Step(120, [] { ArmHandler(Handler::Export); });
       Step(123, [&] {
         g.fileName.clear();
         g.copyExtension = ".txt";
@@ -88,13 +88,14 @@ Entry RunExportScreen(Entry at) {
         ShowStatusLine(" Geef filenaam. Extensie is " + g.copyExtension + " [ESC]Terug");
       });
       [[fallthrough]];
-    case 140:
+    case Entry::FileNamePrompt:
       for (;;) {
         Step(141, [] { ts::SetColor(7, 0); });
         Step(142, [] { ts::Locate(14, 30); });
         Step(142, [] { ts::PrintText(" Filenaam : ", false); });
         Step(142, [&] { EditField(8, g.exitCode, g.fileName, 14, 4); });
-        if (Decide(144, [&] { return g.exitCode != 0; })) return CallLocal(145, 3, 303);
+        if (Decide(144, [&] { return g.exitCode != 0; }))
+          return CallLocal(145, ReturnPoint::ToHeader, Entry::RestoreStartDirectory);
         if (!Decide(150, [&] { return g.fileName.empty(); })) break;
       }
       Step(153, [&] { g.fileName += g.copyExtension; });
@@ -105,19 +106,19 @@ Entry RunExportScreen(Entry at) {
       });
       Step(161, [&] { g.destinationPath = g.destinationFolder + g.fileName; });
       Step(162, [&] { CopyFile(g.dataFileName, g.destinationPath); });
-      return CallLocal(164, 4, 303);
+      return CallLocal(164, ReturnPoint::ToExportDone, Entry::RestoreStartDirectory);
 
-    case 307:  // ExportHandler
+    case Entry::ExportHandler:
       Step(308, [] { ts::ResumeAt(309); });
       [[fallthrough]];
-    case 309:
-      return CallLocal(310, 9, 303);
+    case Entry::AfterExportHandler:
+      return CallLocal(310, ReturnPoint::ToHandlerNotice, Entry::RestoreStartDirectory);
 
-    case 311:
+    case Entry::HandlerNotice:
       Step(311, [] { ShowStatusLine(" Verkeerde ingave. Elke toets "); });
       Step(312, [&] { WaitKey(g.handlerKey); });
       Step(313, [] { SettleMouse(); });
-      return 34;
+      return Entry::Restart;
     default:
       UnheldEntry(__func__, at);
   }

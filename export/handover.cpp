@@ -16,15 +16,15 @@ using ts::Step;
 Entry RunHandOver(Entry at) {
   auto& g = G();
   switch (at) {
-    case 44:
-      Step(44, [] { ts::ArmHandler(kHandOverHandler); });
+    case Entry::HandOver:
+      Step(44, [] { ArmHandler(Handler::HandOver); });
       Step(46, [&] { g.handOverFlag = 0; });
       Step(47, [] { ts::OpenNumberedFile("Intern.int", FileMode::Input, 3); });
       Step(48, [&] { g.dataFileName = ts::ReadField(3); });
       Step(49, [&] { g.nextProgram = ts::ReadField(3); });
       Step(50, [&] { g.handOverFlag = 1; });
       [[fallthrough]];
-    case 51:  // HandOverHandler; after a good read an ordinary step
+    case Entry::HandOverHandler:  // after a good read an ordinary step
       Step(52, [] { ts::CloseNumberedFile(3); });
       if (g.passStage > 0) {
         // The hand-over itself was read; what failed came later (the start
@@ -37,13 +37,15 @@ Entry RunHandOver(Entry at) {
           });
         }
         Step(53, [] { ts::ResumeAt(54); });
-        return g.passStage == 1 ? kHeader : g.passStage == 2 ? kTitleRow : kProbeLoop;
+        return g.passStage == 1   ? Entry::Header
+               : g.passStage == 2 ? Entry::TitleRow
+                                  : Entry::ProbeLoop;
       }
       Step(53, [&] {
         if (g.handOverFlag == 0) ts::ResumeAt(54);
       });
       [[fallthrough]];
-    case 54:
+    case Entry::AfterHandOver:
       g.passStage = 1;
       Step(67, [&] {
         g.helpFile = TemporaryName("hulp.hlp", g.dataFileName);
@@ -53,15 +55,15 @@ Entry RunHandOver(Entry at) {
       Step(69, [&] { g.startDirectory = ts::ReadField(3); });
       Step(70, [] { ts::CloseNumberedFile(3); });
       Step(71, [&] { ts::DeleteMatching(g.helpFile); });
-      return 73;
+      return Entry::Header;
 
-    case 303:  // RestoreStartDirectory
+    case Entry::RestoreStartDirectory:
       // The current directory is the start directory unless something moved
       // it; when the start directory cannot be made current (a path cut at a
       // comma, a folder gone) the tool stays where it is and goes on.
       Step(304, [&] { ts::TryChangeDirectory(g.startDirectory); });
       // An empty stack (error 3, then the box's Yes) takes up the hand-over.
-      return ReturnFromLocal(305, 44);
+      return ReturnFromLocal(305, Entry::HandOver);
     default:
       UnheldEntry(__func__, at);
   }

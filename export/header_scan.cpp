@@ -29,11 +29,11 @@ bool ScanGoesOn(int16_t error) {
 Entry RunHeaderAndScan(Entry at) {
   auto& g = G();
   switch (at) {
-    case 73:
+    case Entry::Header:
       if (g.passStage < 2) g.passStage = 2;
       Step(74, [&] { FormatToday(g.dateText); });
       [[fallthrough]];
-    case 75:
+    case Entry::TitleRow:
       Step(75, [] { ts::SetColor(7, 0); });
       Step(76, [] {
         ts::Locate(1, 1);
@@ -48,9 +48,9 @@ Entry RunHeaderAndScan(Entry at) {
       });
       Step(82, [] { PrintCentered(1, "Exporteren naar externe drive/stick"); });
       Step(89, [] { DrawBanner(); });
-      return CallLocal(90, 1, 167);
+      return CallLocal(90, ReturnPoint::ToExportScreen, Entry::ScanDrives);
 
-    case 167:  // ScanDrives
+    case Entry::ScanDrives:
       if (g.passStage < 3) g.passStage = 3;
       Step(168, [] { ShowStatusLine("Moment [geduld]. "); });
       Step(169, [&] {
@@ -59,15 +59,15 @@ Entry RunHeaderAndScan(Entry at) {
         g.probeFile = TemporaryName(kProbeFile, g.dataFileName);
       });
       [[fallthrough]];
-    case 170:
+    case Entry::ProbeLoop:
       for (;;) {
         if (Decide(171, [&] { return g.letterCounter == 26; })) {
           if (Decide(172, [&] { return g.driveCount == 0; })) {
             Step(172, [] { ShowStatusLine(" Geen externe drive gevonden "); });
             Step(172, [] { ts::SleepOrKey(4); });
-            return 328;
+            return Entry::EndSequence;
           }
-          return 229;
+          return Entry::ChooseDrive;
         }
         Step(176, [&] {
           g.letterCounter = int16_t(g.letterCounter + 1);
@@ -75,7 +75,7 @@ Entry RunHeaderAndScan(Entry at) {
         });
         Step(177, [&] { g.chosenDrive = Bytes(1, char(g.letterCounter + 64)); });
         Step(180, [] { ts::CloseNumberedFile(4); });
-        Step(181, [] { ts::ArmHandler(kScanHandler); });
+        Step(181, [] { ArmHandler(Handler::Scan); });
         Step(182, [&] { ts::RunHidden("dir " + g.chosenDrive + ": > " + g.probeFile); });
         Step(183, [&] { ts::OpenNumberedFile(g.probeFile, FileMode::Random, 4); });
         Step(184, [&] { g.probeLength = float(ts::FileLength(4)); });
@@ -90,15 +90,15 @@ Entry RunHeaderAndScan(Entry at) {
         });
       }
 
-    case 194:  // ScanHandler
+    case Entry::ScanHandler:
       Step(195, [&] { g.scanErrorNumber = int16_t(ts::CurrentErrorNumber()); });
       Step(196, [] { ts::ResumeAt(197); });
       [[fallthrough]];
-    case 197:
-      if (Decide(199, [&] { return ScanGoesOn(g.scanErrorNumber); })) return 170;
+    case Entry::AfterScanHandler:
+      if (Decide(199, [&] { return ScanGoesOn(g.scanErrorNumber); })) return Entry::ProbeLoop;
       Step(201, [&] { ShowStatusLine("Foutmelding. " + std::to_string(g.scanErrorNumber)); });
       Step(202, [&] { WaitKey(g.handlerKey); });
-      return 328;
+      return Entry::EndSequence;
     default:
       UnheldEntry(__func__, at);
   }

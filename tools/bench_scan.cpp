@@ -62,19 +62,10 @@ int main() {
     ts::ResetState();
     ts::PushReturnPoint(1);
     auto start = std::chrono::steady_clock::now();
-    logship::Entry at = 167;
     try {
-      for (;;) {
-        try {
-          at = logship::RunFrom(at);
-        } catch (const ts::HandlerEntry& e) {
-          at = e.firstStep;
-        }
-        if (at == 328) {
-          std::fprintf(stderr, "no drive was found\n");
-          return 1;
-        }
-      }
+      logship::RunFlow(logship::Entry::ScanDrives, {logship::Entry::EndSequence});
+      std::fprintf(stderr, "no drive was found\n");
+      return 1;
     } catch (const MenuWaits&) {
     }
     ms.push_back(

@@ -13,6 +13,8 @@
 namespace {
 
 using logship::Entry;
+using logship::ReturnPoint;
+using logship::StepOf;
 
 class EntryTableTest : public tst::LayerTest {
  protected:
@@ -32,7 +34,7 @@ class EntryTableTest : public tst::LayerTest {
 // holds the entry stops there, one that does not aborts the test program.
 TEST_F(EntryTableTest, EveryEntryReachesAStretchThatHoldsIt) {
   for (const auto& entry : logship::EntrySteps()) {
-    SCOPED_TRACE(std::to_string(entry.step) + " " + entry.what);
+    SCOPED_TRACE(std::to_string(StepOf(entry.step)) + " " + entry.what);
     ts::ResetErrorModel();
     logship::ResetGlobals();
     ts::RaiseError(5);
@@ -47,36 +49,62 @@ TEST_F(EntryTableTest, EveryEntryReachesAStretchThatHoldsIt) {
   }
 }
 
+// A call pushes its return point's number, and a return with that number on
+// top goes on at the step behind the call.
 TEST_F(EntryTableTest, EveryReturnPointLeadsWhereItsCallGoesOn) {
   const struct {
-    int returnPoint;
-    Entry goesOn;
-  } cases[] = {{1, 91}, {2, 120}, {3, 73}, {4, 325}, {5, 261},
-               {6, 266}, {7, 271}, {8, 328}, {9, 311}};
+    ReturnPoint point;
+    int number;
+    uint32_t goesOn;
+  } cases[] = {{ReturnPoint::ToExportScreen, 1, 91}, {ReturnPoint::ToExtensionRule, 2, 120},
+               {ReturnPoint::ToHeader, 3, 73},       {ReturnPoint::ToExportDone, 4, 325},
+               {ReturnPoint::ToMenuWait, 5, 261},    {ReturnPoint::ToMouseEvents, 6, 266},
+               {ReturnPoint::ToMouseEvent, 7, 271},  {ReturnPoint::ToEndSequence, 8, 328},
+               {ReturnPoint::ToHandlerNotice, 9, 311}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.returnPoint);
-    ts::PushReturnPoint(c.returnPoint);
-    EXPECT_EQ(logship::ReturnFromLocal(216, 0), c.goesOn);
+    SCOPED_TRACE(c.number);
+    EXPECT_EQ(logship::CallLocal(263, c.point, Entry::PollKeyAndClock), Entry::PollKeyAndClock);
+    EXPECT_EQ(ts::PopReturnPoint(), c.number);
+    ts::PushReturnPoint(c.number);
+    EXPECT_EQ(StepOf(logship::ReturnFromLocal(216, Entry::MouseEvent)), c.goesOn);
   }
   EXPECT_EQ(logship::ReturnPoints().size(), std::size(cases));
   EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(EntryTableTest, AnEmptyStackGoesOnBehindTheReturnAfterTheBox) {
-  EXPECT_EQ(logship::ReturnFromLocal(216, 271), 271u);
+  EXPECT_EQ(StepOf(logship::ReturnFromLocal(216, Entry::MouseEvent)), 271u);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Line:216\nRETURN without GOSUB\nContinue?");
+}
+
+// The runner looks at its stops before each stretch, so that a start at a
+// stop runs nothing, and takes a handler entry at the handler's first step.
+TEST_F(EntryTableTest, TheRunnerStopsWhereToldAndGoesOnAtAHandlersFirstStep) {
+  logship::SetHandlerPlan();
+  logship::ArmHandler(logship::Handler::Export);
+  ts::RaiseError(75);
+  EXPECT_EQ(StepOf(logship::RunFlow(Entry::ExportScreen, {Entry::ExportScreen})), 91u);
+  EXPECT_EQ(ts::PendingError(), 75u) << "no step ran";
+  EXPECT_EQ(StepOf(logship::RunFlow(Entry::ExportScreen,
+                                    {Entry::RestoreStartDirectory, Entry::ExportHandler})),
+            307u);
+  EXPECT_TRUE(ts::HandlerRunning());
+  EXPECT_EQ(ts::CurrentErrorNumber(), 75u);
+  EXPECT_TRUE(boxes.empty());
 }
 
 using EntryTableDeathTest = EntryTableTest;
 
 TEST_F(EntryTableDeathTest, ASlipStopsTheToolLoudly) {
-  EXPECT_DEATH(logship::RunFrom(4711), "no stretch holds entry step 4711");
-  EXPECT_DEATH(logship::RunFrom(52), "no stretch holds entry step 52") << "a step, not an entry";
-  EXPECT_DEATH(logship::RunEndSequence(73), "entry step 73 reached RunEndSequence");
-  EXPECT_DEATH(logship::RunMenuWait(292), "entry step 292 reached RunMenuWait");
+  // A number made an entry by force: the only way past the compiler.
+  EXPECT_DEATH(logship::RunFrom(Entry{4711}), "no stretch holds entry step 4711");
+  EXPECT_DEATH(logship::RunFrom(Entry{52}), "no stretch holds entry step 52")
+      << "a step, not an entry";
+  EXPECT_DEATH(logship::RunEndSequence(Entry::Header), "entry step 73 reached RunEndSequence");
+  EXPECT_DEATH(logship::RunMenuWait(Entry::LastKey), "entry step 292 reached RunMenuWait");
   ts::PushReturnPoint(12);
-  EXPECT_DEATH(logship::ReturnFromLocal(216, 271), "return point 12 leads nowhere");
+  EXPECT_DEATH(logship::ReturnFromLocal(216, Entry::MouseEvent), "return point 12 leads nowhere");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <ostream>
 
 #include "export/flow.h"
 #include "export/globals.h"
@@ -21,6 +21,12 @@
 #include "textscreen/program.h"
 
 namespace fs = std::filesystem;
+
+namespace logship {
+
+void PrintTo(Entry entry, std::ostream* os) { *os << "entry step " << StepOf(entry); }
+
+}  // namespace logship
 
 namespace {
 
@@ -74,26 +80,19 @@ class ScanMenuTest : public tst::ToolFolderTest {
     ts::SetInterpreterPath(script.string());
   }
 
-  // Runs the main routine's stretches from `at` until the flow reaches
-  // one of `stops`.
-  Entry RunUntil(Entry at, std::set<Entry> stops) {
-    for (;;) {
-      if (stops.count(at)) return at;
-      try {
-        at = logship::RunFrom(at);
-      } catch (const ts::HandlerEntry& e) {
-        at = e.firstStep;
-      }
-    }
+  // The drive scan, until the menu or the end sequence.
+  static Entry Scan() {
+    return logship::RunFlow(Entry::ScanDrives, {Entry::ChooseDrive, Entry::EndSequence});
   }
 
   // The menu on the given drive list, entered as the scan enters it.
   Entry RunMenu(const std::string& letters) {
     G().driveCount = int16_t(letters.size());
     for (size_t i = 0; i < letters.size(); ++i) G().driveList[i + 1] = std::string(1, letters[i]);
-    ts::ArmHandler(logship::kScanHandler);
-    ts::PushReturnPoint(1);
-    return RunUntil(229, {91, 303, 328});
+    logship::ArmHandler(logship::Handler::Scan);
+    ts::PushReturnPoint(int(logship::ReturnPoint::ToExportScreen));
+    return logship::RunFlow(Entry::ChooseDrive, {Entry::ExportScreen, Entry::RestoreStartDirectory,
+                                                 Entry::EndSequence});
   }
 
   int Highlighted() {  // the entry shown red on grey, 0 for none
@@ -116,7 +115,7 @@ class ScanMenuTest : public tst::ToolFolderTest {
 TEST_F(ScanMenuTest, HeaderRowShowsDateAndTitle) {
   G().dataFileName = "Contest.pcn";
   MapDrives("C");
-  RunUntil(73, {167});
+  logship::RunFlow(Entry::Header, {Entry::ScanDrives});
   EXPECT_EQ(tst::RowText(1), "Ma 25 Dec 2017         Exporteren naar externe drive/stick" +
                                  std::string(22, ' '));
   for (int col : {1, 14, 20}) EXPECT_EQ(tst::Fg(1, col) * 10 + tst::Bg(1, col), 70) << col;
@@ -129,7 +128,7 @@ TEST_F(ScanMenuTest, HeaderRowShowsDateAndTitle) {
 TEST_F(ScanMenuTest, ScanProbesAThenCToZInOrderAndListsWhatAnswers) {
   MapDrives("BCE");
   StandInInterpreter("");
-  EXPECT_EQ(RunUntil(167, {229, 328}), 229u);
+  EXPECT_EQ(Scan(), Entry::ChooseDrive);
   std::vector<std::string> probes;
   for (const auto& line : Lines(root / "log"))
     if (line.rfind("dir ", 0) == 0) probes.push_back(line);
@@ -176,7 +175,7 @@ TEST_F(ScanMenuTest, AListingOfOneByteDoesNotCountTwoBytesDo) {
   MapDrives("");
   StandInInterpreter(
       "case \"$L\" in D) printf x > direct.tmp; exit 0;; F) printf xy > direct.tmp; exit 0;; esac");
-  RunUntil(167, {229, 328});
+  Scan();
   EXPECT_EQ(G().driveCount, 1);
   EXPECT_EQ(G().driveList[1], "F");
 }
@@ -184,7 +183,7 @@ TEST_F(ScanMenuTest, AListingOfOneByteDoesNotCountTwoBytesDo) {
 TEST_F(ScanMenuTest, NoDriveShowsTheNoticeForFourSecondsThenEnds) {
   MapDrives("");
   uint64_t start = clock.Micros();
-  EXPECT_EQ(RunUntil(167, {229, 328}), 328u);
+  EXPECT_EQ(Scan(), Entry::EndSequence);
   EXPECT_EQ(tst::RowText(25, 26, 54), " Geen externe drive gevonden ");
   EXPECT_GE(clock.Micros() - start, 4000000u);
 }
@@ -193,7 +192,7 @@ TEST_F(ScanMenuTest, AKeyCutsTheNoDriveWaitShortAndStaysInTheBuffer) {
   MapDrives("");
   uint64_t start = clock.Micros();
   Later(1000, [this] { Press(Key::A, 0, 'a'); });
-  EXPECT_EQ(RunUntil(167, {229, 328}), 328u);
+  EXPECT_EQ(Scan(), Entry::EndSequence);
   EXPECT_LT(clock.Micros() - start, 2000000u);
   EXPECT_EQ(ts::ReadKey(), "a");
 }
@@ -203,7 +202,7 @@ TEST_F(ScanMenuTest, AKeyCutsTheNoDriveWaitShortAndStaysInTheBuffer) {
 TEST_F(ScanMenuTest, AProbeFailingWithFileNotFoundIsSkipped) {
   MapDrives("CDE");
   StandInInterpreter("[ \"$L\" = D ] && { ln -sf direct.tmp direct.tmp; exit 0; }; rm -f direct.tmp");
-  EXPECT_EQ(RunUntil(167, {229, 328}), 229u);
+  EXPECT_EQ(Scan(), Entry::ChooseDrive);
   EXPECT_EQ(G().driveCount, 2);
   EXPECT_EQ(G().driveList[1], "C");
   EXPECT_EQ(G().driveList[2], "E");
@@ -219,7 +218,7 @@ TEST_F(ScanMenuTest, PermissionDeniedWhileProbingDEndsTheScan) {
   MapDrives("CDE");
   StandInInterpreter("[ \"$L\" = D ] && chattr +i .");
   Later(1000, [this] { Press(Key::A, 0, 'a'); });
-  EXPECT_EQ(RunUntil(167, {229, 328}), 328u);
+  EXPECT_EQ(Scan(), Entry::EndSequence);
   system(("chattr -i '" + tool.string() + "'").c_str());
   EXPECT_EQ(tst::RowText(25, 34, 48), "Foutmelding. 70");
   for (const auto& line : Lines(root / "log")) EXPECT_EQ(line.find("dir E:"), std::string::npos);
@@ -234,7 +233,7 @@ TEST_F(ScanMenuTest, OneDriveMenuLayout) {
     highlighted = Highlighted();
     Press(Key::Enter, 0, 13);
   });
-  EXPECT_EQ(RunMenu("C"), 91u);
+  EXPECT_EQ(RunMenu("C"), Entry::ExportScreen);
   EXPECT_EQ(G().chosenDrive, "C");
   EXPECT_EQ(entry, "  C  ");
   EXPECT_EQ(highlighted, 1) << "any key but Enter and Esc keeps the only entry highlighted";
@@ -306,7 +305,7 @@ TEST_F(ScanMenuTest, DoubleClickOnTheListChoosesTheHighlightedEntry) {
   Later(1000, [this] { Press(Key::Down); });
   Later(300, [this] { Press(Key::Down); });
   Later(300, [this] { DoubleClick(8, 40); });
-  EXPECT_EQ(RunMenu("CEF"), 91u);
+  EXPECT_EQ(RunMenu("CEF"), Entry::ExportScreen);
   EXPECT_EQ(G().chosenDrive, "F");
 }
 
@@ -323,7 +322,7 @@ TEST_F(ScanMenuTest, ClicksOutsideTheListAreaDoNothing) {
   }
   int seen = 0;
   LaterNoteAndPress(500, seen, Key::Esc, 27);
-  EXPECT_EQ(RunMenu("CDEFGHIJKLMNO"), 303u);
+  EXPECT_EQ(RunMenu("CDEFGHIJKLMNO"), Entry::RestoreStartDirectory);
   EXPECT_EQ(seen, 1);
 }
 
@@ -339,7 +338,7 @@ TEST_P(ListAreaCorner, TakesTheWheelAndTheDoubleClick) {
     DoubleClick(row, col);  // its second click comes before the Esc
     Later(500, [this] { Press(Key::Esc, 0, 27); });
   });
-  EXPECT_EQ(RunMenu("CEF"), 91u);
+  EXPECT_EQ(RunMenu("CEF"), Entry::ExportScreen);
   EXPECT_EQ(G().chosenDrive, "E");
 }
 
@@ -362,7 +361,7 @@ TEST_F(ScanMenuTest, EscHotspotEdges) {
     Later(300, [&] { colours.push_back(tst::Fg(25, 49) * 10 + tst::Bg(25, 49)); });
   }
   Later(0, [this] { DoubleClick(25, 51); });
-  EXPECT_EQ(RunMenu("CE"), 303u);
+  EXPECT_EQ(RunMenu("CE"), Entry::RestoreStartDirectory);
   EXPECT_EQ(colours, (std::vector<int>{144, 140, 144, 140, 140}));
 }
 
@@ -375,7 +374,7 @@ TEST_F(ScanMenuTest, EscHotspotLightsUpAndItsDoubleClickLeaves) {
   Later(0, [this] { MoveMouseTo(25, 52); });
   Later(300, colour);
   Later(0, [this] { DoubleClick(25, 49); });
-  EXPECT_EQ(RunMenu("CE"), 303u);
+  EXPECT_EQ(RunMenu("CE"), Entry::RestoreStartDirectory);
   EXPECT_EQ(colours, (std::vector<int>{30, 144, 140}));
   EXPECT_EQ(ts::PopReturnPoint(), 8) << "Esc calls RestoreStartDirectory with return point 8";
 }
@@ -383,7 +382,7 @@ TEST_F(ScanMenuTest, EscHotspotLightsUpAndItsDoubleClickLeaves) {
 TEST_F(ScanMenuTest, ADoubleClickQueuedBeforeTheMenuActsInItsFirstPass) {
   Click(8, 40);
   Click(8, 40);
-  EXPECT_EQ(RunMenu("CE"), 91u);
+  EXPECT_EQ(RunMenu("CE"), Entry::ExportScreen);
   EXPECT_EQ(G().chosenDrive, "C");
 }
 
@@ -395,7 +394,7 @@ TEST_F(ScanMenuTest, ANegativeEntryIndexEndsTheMenuWithError9) {
     });
   }
   Later(500, [this] { Press(Key::A, 0, 'a'); });
-  EXPECT_EQ(RunMenu("C"), 328u);
+  EXPECT_EQ(RunMenu("C"), Entry::EndSequence);
   EXPECT_EQ(tst::RowText(25, 34, 47), "Foutmelding. 9");
 }
 
