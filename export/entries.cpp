@@ -1,5 +1,5 @@
-// The one table of ExportMain's entries and return points, and the
-// dispatch through it.
+// The one table of ExportMain's entries, return points and handlers' first
+// steps, and the dispatch through it.
 #include "entries.h"
 
 #include <algorithm>
@@ -64,6 +64,19 @@ constexpr ReturnPointLead kReturnPoints[] = {
     {ReturnPoint::ToHandlerNotice, Entry::HandlerNotice},  // 310
 };
 
+constexpr ts::HandlerStart Starts(Handler handler, Entry firstStep) {
+  return {static_cast<int>(handler), StepOf(firstStep)};
+}
+
+// The handler plan: where the error model continues when it delivers an
+// error to each handler.
+constexpr ts::HandlerStart kHandlerPlan[] = {
+    Starts(Handler::HandOver, Entry::HandOverHandler),
+    Starts(Handler::Export, Entry::ExportHandler),
+    Starts(Handler::Scan, Entry::ScanHandler),
+    Starts(Handler::End, Entry::EndHandler),
+};
+
 constexpr const EntryStep* FindEntry(Entry at) {
   auto found = std::ranges::lower_bound(kEntrySteps, at, {}, &EntryStep::step);
   return found != std::end(kEntrySteps) && found->step == at ? found : nullptr;
@@ -85,11 +98,16 @@ constexpr bool ReturnPointsLeadToEntries() {
   return true;
 }
 
+// The runner turns a handler's first step back into an entry.
+constexpr bool HandlersStartAtEntries() {
+  return std::ranges::all_of(kHandlerPlan, [](const ts::HandlerStart& row) {
+    return IsEntry(static_cast<Entry>(row.firstStep));
+  });
+}
+
 static_assert(EntryStepsInOrder(), "the lookup needs the entry steps in order, each once");
 static_assert(ReturnPointsLeadToEntries(), "return points 1 to 9, each leading to an entry");
-static_assert(IsEntry(Entry::HandOverHandler) && IsEntry(Entry::ExportHandler) &&
-                  IsEntry(Entry::ScanHandler) && IsEntry(Entry::EndHandler),
-              "every handler starts at an entry");
+static_assert(HandlersStartAtEntries(), "every handler starts at an entry");
 
 [[noreturn]] void Slip(const std::string& what) {
   std::fprintf(stderr, "logship: %s\n", what.c_str());
@@ -101,10 +119,7 @@ static_assert(IsEntry(Entry::HandOverHandler) && IsEntry(Entry::ExportHandler) &
 std::span<const EntryStep> EntrySteps() { return kEntrySteps; }
 std::span<const ReturnPointLead> ReturnPoints() { return kReturnPoints; }
 
-void SetHandlerPlan() {
-  ts::SetHandlerFirstSteps(StepOf(Entry::HandOverHandler), StepOf(Entry::ExportHandler),
-                           StepOf(Entry::ScanHandler), StepOf(Entry::EndHandler));
-}
+void SetHandlerPlan() { ts::SetHandlerPlan(kHandlerPlan); }
 
 Entry RunFrom(Entry at) {
   const EntryStep* entry = FindEntry(at);

@@ -1,6 +1,12 @@
 #include "errors.h"
 
+#include <errno.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "platform/message_box.h"
 #include "platform/wait.h"
@@ -14,7 +20,7 @@ struct ErrorState {
   int armed = 0;
   bool running = false;
   uint32_t current = 0;
-  uint32_t firstSteps[5] = {0, 0, 0, 0, 0};
+  std::vector<HandlerStart> plan;
 };
 
 ErrorState state;
@@ -27,6 +33,16 @@ constexpr int kPauseCheckMs = 10;
 platform::Event& EndEvent() {
   static platform::Event event;
   return event;
+}
+
+[[noreturn]] void Slip(const std::string& what) {
+  std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
+  std::abort();
+}
+
+const HandlerStart* Planned(int handler) {
+  auto row = std::ranges::find(state.plan, handler, &HandlerStart::handler);
+  return row != state.plan.end() ? &*row : nullptr;
 }
 
 bool IsFatal(long n) { return n == 256 || n == 257 || (n >= 502 && n <= 518); }
@@ -48,7 +64,7 @@ void Deliver(uint32_t step) {
     state.current = n;
     state.pending = 0;
     state.running = true;
-    throw HandlerEntry{state.firstSteps[state.armed]};
+    throw HandlerEntry{Planned(state.armed)->firstStep};
   }
   std::string text = boxFormat ? boxFormat(n, step) : ExportBoxText(n, step);
   auto answer = platform::ShowMessageBox("Unhandled Error #" + std::to_string(n), text,
@@ -90,20 +106,23 @@ void EndStep(uint32_t number) {
   if (state.pending != 0) Deliver(number);
 }
 
+void SetHandlerPlan(std::span<const HandlerStart> plan) {
+  state.plan.clear();
+  for (const HandlerStart& row : plan) {
+    if (row.handler < 1 || Planned(row.handler))
+      Slip("handler " + std::to_string(row.handler) + " cannot be in the handler plan");
+    state.plan.push_back(row);
+  }
+}
+
 void ArmHandler(int handler) {
+  if (!Planned(handler)) Slip("handler " + std::to_string(handler) + " is not in the handler plan");
   if (ErrorPending()) return;
   state.armed = handler;
 }
 
 int ArmedHandler() { return state.armed; }
 bool HandlerRunning() { return state.running; }
-
-void SetHandlerFirstSteps(uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4) {
-  state.firstSteps[1] = h1;
-  state.firstSteps[2] = h2;
-  state.firstSteps[3] = h3;
-  state.firstSteps[4] = h4;
-}
 
 void ResumeAt(uint32_t) {
   if (ErrorPending()) return;

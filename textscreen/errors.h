@@ -15,6 +15,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "bytes.h"
@@ -58,12 +59,20 @@ inline bool Decide(uint32_t number, F&& condition) {
   return met;
 }
 
-// Handlers are numbered 1..4 by the main routine; 0 is none.
+// The handler plan, given once by the main routine: each of its handlers
+// (numbered from 1; 0 is none) with the step it starts at.
+struct HandlerStart {
+  int handler;
+  uint32_t firstStep;
+};
+// A handler below 1, or one given twice, is a slip in the code: said on
+// standard error, and the program aborts.
+void SetHandlerPlan(std::span<const HandlerStart> plan);
+// Arms a handler of the plan, unless an error is pending. A handler that
+// is not in the plan is a slip in the code, pending error or not.
 void ArmHandler(int handler);
 int ArmedHandler();
 bool HandlerRunning();
-// The first step of each handler 1..4, given once by the main routine.
-void SetHandlerFirstSteps(uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4);
 // Leaves the running state (the code then goes on with the target step,
 // which always follows the call). Raises 20 when no handler runs.
 void ResumeAt(uint32_t targetStep);

@@ -120,6 +120,62 @@ TEST_F(ErrorModelTest, DeliveryAbandonsNestedRoutinesForGood) {
   EXPECT_EQ(ts::CurrentErrorNumber(), 75u);
 }
 
+// The first step that the failing step's error enters, or 0 for none.
+uint32_t EnteredAt(uint32_t step) {
+  try {
+    Step(step, [] { ts::RaiseError(75); });
+  } catch (const ts::HandlerEntry& e) {
+    return e.firstStep;
+  }
+  return 0;
+}
+
+// The plan is a table of the main routine's own: each handler starts at
+// the step of its own row, whatever the rows' order and numbers.
+TEST_F(ErrorModelTest, EachHandlerStartsAtTheStepOfItsRowInThePlan) {
+  const ts::HandlerStart plan[] = {{3, 30}, {1, 10}, {7, 70}};
+  ts::SetHandlerPlan(plan);
+  for (const auto& row : plan) {
+    SCOPED_TRACE(row.handler);
+    ts::DisarmHandlers();
+    ts::ArmHandler(row.handler);
+    EXPECT_EQ(EnteredAt(545), row.firstStep);
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ErrorModelTest, ArmingWhileAnErrorIsPendingKeepsTheHandlerArmedBefore) {
+  const ts::HandlerStart plan[] = {{1, 10}, {2, 20}};
+  ts::SetHandlerPlan(plan);
+  ts::ArmHandler(1);
+  ts::RaiseError(53);
+  ts::ArmHandler(2);
+  EXPECT_EQ(ts::ArmedHandler(), 1);
+  EXPECT_EQ(EnteredAt(44), 10u);
+  EXPECT_EQ(ts::CurrentErrorNumber(), 53u) << "the first error of the step wins";
+}
+
+using ErrorModelDeathTest = ErrorModelTest;
+
+// A handler outside the plan would enter nowhere: the program stops at the
+// slip, whether an error is pending or not, instead of arming it.
+TEST_F(ErrorModelDeathTest, AHandlerOutsideThePlanIsASlip) {
+  EXPECT_DEATH(ts::ArmHandler(1), "handler 1 is not in the handler plan") << "no plan given";
+  const ts::HandlerStart plan[] = {{1, 10}, {2, 20}};
+  ts::SetHandlerPlan(plan);
+  EXPECT_DEATH(ts::ArmHandler(3), "handler 3 is not in the handler plan");
+  EXPECT_DEATH(ts::ArmHandler(0), "handler 0 is not in the handler plan");
+  EXPECT_DEATH(
+      {
+        ts::RaiseError(53);
+        ts::ArmHandler(3);
+      },
+      "handler 3 is not in the handler plan");
+  const ts::HandlerStart twice[] = {{1, 10}, {1, 20}}, none[] = {{0, 10}};
+  EXPECT_DEATH(ts::SetHandlerPlan(twice), "handler 1 cannot be in the handler plan");
+  EXPECT_DEATH(ts::SetHandlerPlan(none), "handler 0 cannot be in the handler plan");
+}
+
 TEST_F(ErrorModelTest, StepsStayInertAfterAnErrorInTheSameStep) {
   ts::Locate(3, 3);
   Step(367, [] {

@@ -36,6 +36,7 @@ TEST_F(EntryTableTest, EveryEntryReachesAStretchThatHoldsIt) {
   for (const auto& entry : logship::EntrySteps()) {
     SCOPED_TRACE(std::to_string(StepOf(entry.step)) + " " + entry.what);
     ts::ResetErrorModel();
+    logship::SetHandlerPlan();
     logship::ResetGlobals();
     ts::RaiseError(5);
     ts::SetEndRequest();
@@ -92,6 +93,29 @@ TEST_F(EntryTableTest, TheRunnerStopsWhereToldAndGoesOnAtAHandlersFirstStep) {
   EXPECT_TRUE(ts::HandlerRunning());
   EXPECT_EQ(ts::CurrentErrorNumber(), 75u);
   EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(EntryTableTest, EveryHandlerStartsAtItsEntry) {
+  const struct {
+    logship::Handler handler;
+    uint32_t firstStep;
+  } cases[] = {{logship::Handler::HandOver, 51},
+               {logship::Handler::Export, 307},
+               {logship::Handler::Scan, 194},
+               {logship::Handler::End, 342}};
+  logship::SetHandlerPlan();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.firstStep);
+    ts::DisarmHandlers();
+    logship::ArmHandler(c.handler);
+    uint32_t entered = 0;
+    try {
+      ts::Step(545, [] { ts::RaiseError(75); });
+    } catch (const ts::HandlerEntry& e) {
+      entered = e.firstStep;
+    }
+    EXPECT_EQ(entered, c.firstStep);
+  }
 }
 
 using EntryTableDeathTest = EntryTableTest;
