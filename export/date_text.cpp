@@ -4,10 +4,12 @@
 
 #include "textscreen/clock.h"
 #include "textscreen/errors.h"
+#include "textscreen/number_text.h"
 
 namespace logship {
 
 using ts::Decide;
+using ts::NumberFromText;
 using ts::Step;
 
 namespace {
@@ -19,16 +21,6 @@ Bytes Mid(const Bytes& s, long from, long count) {
   return s.substr(size_t(from - 1), size_t(count));
 }
 
-// The leading digits of a text as a number ("05" gives 5, "" gives 0).
-float Number(const Bytes& digits) {
-  float v = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') break;
-    v = v * 10 + float(c - '0');
-  }
-  return v;
-}
-
 }  // namespace
 
 void FormatToday(Bytes& text) {
@@ -37,9 +29,9 @@ void FormatToday(Bytes& text) {
   Bytes weekdayNames, monthNames;
 
   Step(585, [&] { text = ts::TodayText(); });
-  Step(586, [&] { year = Number(Mid(text, 7, 4)); });
-  Step(586, [&] { day = Number(Mid(text, 4, 2)); });
-  Step(587, [&] { month = Number(Mid(text, 1, 2)); });
+  Step(586, [&] { year = NumberFromText(Mid(text, 7, 4)); });
+  Step(586, [&] { day = NumberFromText(Mid(text, 4, 2)); });
+  Step(587, [&] { month = NumberFromText(Mid(text, 1, 2)); });
   // January and February count as months 13 and 14 of the year before.
   if (Decide(587, [&] { return month < 3; })) {
     Step(587, [&] { year = year - 1; });
@@ -55,7 +47,7 @@ void FormatToday(Bytes& text) {
   Step(592, [&] { weekdayNames = Mid(weekdayNames, long(2 * weekday + 1), 2); });
   Step(612, [&] { monthNames = "  JanFebMarAprMeiJunJulAugSepOktNovDec"; });
   Step(614, [&] {
-    long m = long(Number(Mid(text, 1, 2)));
+    long m = long(NumberFromText(Mid(text, 1, 2)));
     text = weekdayNames + " " + Mid(text, 4, 2) + " " + Mid(monthNames, 3 * m, 3) + " " +
            Mid(text, 7, 4);
   });

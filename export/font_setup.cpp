@@ -3,6 +3,7 @@
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
 #include "textscreen/font.h"
+#include "textscreen/number_text.h"
 #include "textscreen/window.h"
 
 namespace logship {
@@ -34,7 +35,7 @@ void SetupFont() {
     Step(674, [&] { y = ts::ReadNumber(kSettingsFile); });
     Step(675, [] { ts::CloseNumberedFile(kSettingsFile); });
   }
-  Step(676, [&] { size = NumberFromText(sizeText); });
+  Step(676, [&] { size = ts::NumberFromText(sizeText); });
   if (Decide(677, [&] { return size < 15; })) Step(677, [&] { size = 15; });
   Step(680, [&] { fontName = "Lucon.ttf"; });
   if (Decide(682, [] { return ts::FileExists("inifiles\\fontkeus.ini") == -1; })) {

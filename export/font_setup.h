@@ -1,7 +1,6 @@
 // The font and the window position, read once at start-up.
 #pragma once
 #include "textscreen/bytes.h"
-#include "textscreen/number_text.h"
 
 namespace logship {
 
@@ -12,8 +11,5 @@ using ts::Bytes;
 // default 15), makes it the screen's font and moves the window to the x
 // and y in Fontnr.ini (default 10, 10).
 void SetupFont();
-
-// The number that a text spells (step 676).
-using ts::NumberFromText;
 
 }  // namespace logship

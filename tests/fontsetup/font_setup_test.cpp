@@ -17,11 +17,12 @@
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
 #include "textscreen/font.h"
+#include "textscreen/number_text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using logship::NumberFromText;
+using ts::NumberFromText;
 using logship::SetupFont;
 using Position = std::pair<int, int>;
 
