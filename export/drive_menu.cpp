@@ -20,6 +20,8 @@ using ts::Step;
 
 namespace {
 
+constexpr ClockRow kMenuClock{{220, 222, 223, 224}, ClockReading::Raising};
+
 Bytes EntryText(long index) { return "  " + DriveSlot(index) + "  "; }
 
 bool OnEscHotspot(const Globals& g) {
@@ -62,13 +64,8 @@ Entry RunPollKeyAndClock(Entry at) {
   OnlyEntry(__func__, at, Entry::PollKeyAndClock);
   auto& g = G();
   Step(219, [&] { g.lastKey = ts::ReadKey(); });
-  Step(220, [&] { g.seconds = SecondsOf(ts::TimeOfDay()); });
-  if (Decide(222, [&] { return g.seconds != g.rememberedSeconds; })) {
-    Step(223, [&] { g.rememberedSeconds = SecondsOf(ts::TimeOfDay()); });
-    Step(224, [] { ts::Locate(1, 71, 0); });
-    Step(224, [] { ts::SetColor(7, 0); });
-    Step(224, [] { ts::PrintText(ts::TimeOfDay(), false); });
-  }
+  kMenuClock.ReadSeconds(g.seconds, g.rememberedSeconds);
+  kMenuClock.RedrawIfChanged(g.seconds, g.rememberedSeconds);
   return ReturnFromLocal(227, Entry::MouseEvents);
 }
 

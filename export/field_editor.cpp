@@ -16,6 +16,7 @@ namespace {
 using ts::Decide;
 using ts::Step;
 
+constexpr ClockRow kEditorClock{{515, 517, 518, 519}, ClockReading::Raising};
 constexpr char kDot = char(250);  // code page 437 middle dot
 constexpr int kEsc = 27, kEnter = 13, kBackspace = 8, kTab = 9;
 
@@ -78,14 +79,9 @@ void WaitForKey(Field& f) {
     }
     if (doubleClick) break;
     float seconds = 0;
-    Step(515, [&] { seconds = SecondsOf(ts::TimeOfDay()); });
+    kEditorClock.ReadSeconds(seconds, f.rememberedSeconds);
     Step(516, [] { ts::LimitRate(100); });
-    if (Decide(517, [&] { return seconds != f.rememberedSeconds; })) {
-      Step(518, [&] { f.rememberedSeconds = SecondsOf(ts::TimeOfDay()); });
-      Step(519, [] { ts::Locate(1, 71, 0); });
-      Step(519, [] { ts::SetColor(7, 0); });
-      Step(519, [] { ts::PrintText(ts::TimeOfDay(), false); });
-    }
+    kEditorClock.RedrawIfChanged(seconds, f.rememberedSeconds);
     Step(521, [&] { ts::Locate(f.row, f.column + f.cursor, 1, 6, f.insert ? 1 : 7); });
     Step(522, [&] { f.key = ts::ReadKey(); });
   } while (Decide(523, [&] { return f.key.empty(); }));

@@ -14,6 +14,9 @@ using ts::Step;
 
 namespace {
 
+// The handlers call WaitKey: an unreadable clock is simply not drawn.
+constexpr ClockRow kKeyWaitClock{{391, 393, 394, 395}, ClockReading::Quiet};
+
 // Takes events until the current one shows the left button up. While the
 // button is held and nothing new is queued, it sleeps until the mouse moves
 // or the button comes up.
@@ -35,12 +38,6 @@ void WaitKey(Bytes& key) {
   if (ts::ErrorPending()) return;
   int savedRow = 1, savedColumn = 1;
   float remembered = 0, seconds = 0;
-  // The time is read without raising: an unreadable clock would otherwise
-  // raise in every pass, and the handler that called WaitKey would show
-  // its message and call it again without end. The clock is simply not
-  // drawn then.
-  Bytes time;
-  bool readable = false;
   bool firstPass = true;
 
   Step(384, [&] { savedRow = ts::CursorRow(); });
@@ -57,20 +54,8 @@ void WaitKey(Bytes& key) {
       firstPass = false;
       key = ts::ReadKey();
     });
-    Step(391, [&] {
-      readable = ts::TryTimeOfDay(time);
-      seconds = readable ? SecondsOf(time) : remembered;
-    });
-    if (Decide(393, [&] { return seconds != remembered; })) {
-      Step(394, [&] {
-        if (ts::TryTimeOfDay(time)) remembered = SecondsOf(time);
-      });
-      Step(395, [] { ts::Locate(1, 71, 0); });
-      Step(395, [] { ts::SetColor(7, 0); });
-      Step(395, [&] {
-        if (ts::TryTimeOfDay(time)) ts::PrintText(time, false);
-      });
-    }
+    kKeyWaitClock.ReadSeconds(seconds, remembered);
+    kKeyWaitClock.RedrawIfChanged(seconds, remembered);
   }
   Step(398, [] { ts::SetColor(7, 0); });
   Step(398, [&] { ts::Locate(savedRow, savedColumn, 0); });
