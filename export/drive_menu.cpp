@@ -21,6 +21,11 @@ using ts::Step;
 namespace {
 
 constexpr ClockRow kMenuClock{{220, 222, 223, 224}, ClockReading::Raising};
+// The menu lists the drive list's first slots only.
+constexpr int16_t kMenuEntries = 13;
+// The last key as the key buffer gives it; "L" stands for a key that only
+// moves the highlight on.
+const Bytes kEnter(1, char(13)), kEsc(1, char(27)), kMoveOn = "L";
 
 Bytes EntryText(long index) { return "  " + DriveSlot(index) + "  "; }
 
@@ -76,7 +81,7 @@ Entry RunMenuDrawing(Entry at) {
   Step(232, [] { DrawBanner(); });
   Step(234, [] { ShowStatusLine(" Kies drive/stick letter [ESC]terug."); });
   Step(235, [&] {
-    if (g.driveCount > 13) g.driveCount = 13;
+    if (g.driveCount > kMenuEntries) g.driveCount = kMenuEntries;
   });
   Step(236, [] { ts::SetColor(1, 1); });
   Step(237, [&] { DrawFrame(4, 19, int16_t(g.driveCount + 11), 62); });
@@ -133,7 +138,7 @@ Entry RunMenuWait(Entry at) {
         if (Decide(273, [&] { return g.leftButton == -1; })) {
           Step(273, [&] { DetectDoubleClick(g.doubleClickFlag); });
           Step(273, [&] {
-            if (g.doubleClickFlag != 0) g.lastKey = Bytes(1, char(27));
+            if (g.doubleClickFlag != 0) g.lastKey = kEsc;
           });
         }
       } else {
@@ -143,20 +148,20 @@ Entry RunMenuWait(Entry at) {
       }
       if (Decide(284, [&] { return InListArea(g); })) {
         Step(285, [&] {
-          if (g.wheelStep == 1) g.lastKey = "L";
+          if (g.wheelStep == 1) g.lastKey = kMoveOn;
         });
         Step(286, [&] {
           if (g.wheelStep == -1) {
             bool wrap = g.entryIndex <= 1;
             g.entryIndex = int16_t(g.entryIndex - 2);
             if (wrap) g.entryIndex = int16_t(g.entryIndex + g.driveCount);
-            g.lastKey = "L";
+            g.lastKey = kMoveOn;
           }
         });
         if (Decide(287, [&] { return g.leftButton == -1; })) {
           Step(287, [&] { DetectDoubleClick(g.doubleClickFlag); });
           Step(287, [&] {
-            if (g.doubleClickFlag != 0) g.lastKey = Bytes(1, char(13));
+            if (g.doubleClickFlag != 0) g.lastKey = kEnter;
           });
         }
       }
@@ -171,13 +176,13 @@ Entry RunMenuDecision(Entry at) {
   auto& g = G();
   switch (at) {
     case Entry::LastKey:
-      if (Decide(293, [&] { return g.lastKey == Bytes(1, char(13)); })) {
+      if (Decide(293, [&] { return g.lastKey == kEnter; })) {
         Step(293, [&] { g.chosenDrive = DriveSlot(g.entryIndex); });
         return ReturnFromLocal(293, Entry::EscOrNextEntry);
       }
       [[fallthrough]];
     case Entry::EscOrNextEntry:
-      if (Decide(294, [&] { return g.lastKey == Bytes(1, char(27)); }))
+      if (Decide(294, [&] { return g.lastKey == kEsc; }))
         return CallLocal(294, ReturnPoint::ToEndSequence, Entry::RestoreStartDirectory);
       Step(296, [&] { g.redrawIndex = 1; });
       while (Decide(296, [&] { return g.redrawIndex <= g.driveCount; })) {

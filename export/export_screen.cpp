@@ -1,5 +1,7 @@
 // The export screen, the extension rule, the file-name prompt, the copy
 // and ExportHandler.
+#include <iterator>
+
 #include "copy_file.h"
 #include "field_editor.h"
 #include "flow.h"
@@ -28,6 +30,10 @@ constexpr ExtensionRule kExtensions[] = {
     {127, ".ETK", ".etk", false}, {128, ".LOG", ".cbr", true},
 };
 
+// The frames around the drive text are at least this wide on each side.
+constexpr int16_t kLeastHalfWidth = 17;
+constexpr long kNameCells = 8;  // a name of up to 8 characters
+
 constexpr const char* kContestCallNotice[] = {
     "Het file wat gestuurd  ",
     "wordt naar de contest- ",
@@ -48,9 +54,9 @@ Entry RunExportScreen(Entry at) {
       Step(98, [] { ts::SetColor(15, 0); });
       Step(99, [&] { PrintCentered(6, "Bestand " + g.baseName + " exporteren"); });
       Step(100, [&] {
-        g.halfWidth = 17;
+        g.halfWidth = kLeastHalfWidth;
         long half = ts::RoundHalfEven(double(g.driveText.size()) / 2);
-        if (half > 17) g.halfWidth = int16_t(half);
+        if (half > kLeastHalfWidth) g.halfWidth = int16_t(half);
       });
       Step(103, [] { ts::SetColor(1, 1); });
       Step(104, [&] { DrawFrame(9, int16_t(36 - g.halfWidth), 17, int16_t(44 + g.halfWidth)); });
@@ -77,7 +83,7 @@ Entry RunExportScreen(Entry at) {
       }
       if (Decide(130, [&] { return g.copyExtension == ".cbr"; })) {
         Step(133, [] { ts::SetColor(3, 1); });
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < int(std::size(kContestCallNotice)); ++i) {
           Step(134 + i, [&] {
             ts::Locate(19 + i, 29);
             ts::PrintText(kContestCallNotice[i], true);
@@ -93,8 +99,8 @@ Entry RunExportScreen(Entry at) {
         Step(141, [] { ts::SetColor(7, 0); });
         Step(142, [] { ts::Locate(14, 30); });
         Step(142, [] { ts::PrintText(" Filenaam : ", false); });
-        Step(142, [&] { EditField(8, g.exitCode, g.fileName, 14, 4); });
-        if (Decide(144, [&] { return g.exitCode != 0; }))
+        Step(142, [&] { EditField(kNameCells, g.exitCode, g.fileName, 14, 4); });
+        if (Decide(144, [&] { return g.exitCode != kExitEnter; }))
           return CallLocal(145, ReturnPoint::ToHeader, Entry::RestoreStartDirectory);
         if (!Decide(150, [&] { return g.fileName.empty(); })) break;
       }

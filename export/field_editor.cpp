@@ -212,7 +212,7 @@ void EditField(long width, long& exitCode, Bytes& text, long foreground, long ba
 
   Step(405, [&] { f.row = ts::CursorRow(); });
   Step(405, [&] { f.column = ts::CursorColumn(); });
-  Step(405, [&] { exitCode = 0; });
+  Step(405, [&] { exitCode = kExitEnter; });
   Step(406, [&] { ts::SetColor(foreground, background); });
   Step(406, [&] { ts::Locate(f.row, f.column); });
   Step(406, [&] { ts::PrintText(Bytes(std::size_t(f.width), kDot), false); });

@@ -15,4 +15,7 @@ using ts::Bytes;
 // `background`, and the cursor is hidden just past the cell after the field.
 void EditField(long width, long& exitCode, Bytes& text, long foreground, long background);
 
+// The exit code of Enter, the one key that takes the name.
+constexpr long kExitEnter = 0;
+
 }  // namespace logship

@@ -10,6 +10,10 @@ namespace logship {
 
 using ts::Bytes;
 
+// How far a pass from the hand-over on got; lets HandOverHandler tell an
+// error of the hand-over from a later one.
+enum class PassStage { HandOver, StartDirectory, Header, DriveScan };
+
 // The drive list's slots, 0 to 40: the scan fills them from 1, slot 0
 // stays empty.
 constexpr long kDriveSlots = 41;
@@ -17,10 +21,7 @@ constexpr long kDriveSlots = 41;
 struct Globals {
   // Hand-over and start directory.
   float handOverFlag = 0;
-  // How far this pass got: 0 hand-over, 1 start directory, 2 header,
-  // 3 drive scan.
-  // Lets HandOverHandler tell an error of the hand-over from a later one.
-  int passStage = 0;
+  PassStage passStage = PassStage::HandOver;
   Bytes dataFileName, nextProgram, startDirectory;
   Bytes helpFile;  // "hulp.hlp", or another name when that is the data file
   // Header and drive scan.

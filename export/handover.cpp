@@ -13,47 +13,66 @@ namespace logship {
 using ts::FileMode;
 using ts::Step;
 
+namespace {
+
+constexpr long kHandOverFile = 3;  // Intern.int, then hulp.hlp
+
+// Where HandOverHandler takes up a pass that failed after the hand-over:
+// behind what failed.
+Entry BehindWhatFailed(PassStage reached) {
+  switch (reached) {
+    case PassStage::HandOver:  // not after the hand-over
+    case PassStage::StartDirectory:
+      return Entry::Header;
+    case PassStage::Header:  // the date
+      return Entry::TitleRow;
+    case PassStage::DriveScan:  // the first probe: on with the next letter
+      break;
+  }
+  return Entry::ProbeLoop;
+}
+
+}  // namespace
+
 Entry RunHandOver(Entry at) {
   auto& g = G();
   switch (at) {
     case Entry::HandOver:
       Step(44, [] { ArmHandler(Handler::HandOver); });
       Step(46, [&] { g.handOverFlag = 0; });
-      Step(47, [] { ts::OpenNumberedFile("Intern.int", FileMode::Input, 3); });
-      Step(48, [&] { g.dataFileName = ts::ReadField(3); });
-      Step(49, [&] { g.nextProgram = ts::ReadField(3); });
+      Step(47, [] { ts::OpenNumberedFile("Intern.int", FileMode::Input, kHandOverFile); });
+      Step(48, [&] { g.dataFileName = ts::ReadField(kHandOverFile); });
+      Step(49, [&] { g.nextProgram = ts::ReadField(kHandOverFile); });
       Step(50, [&] { g.handOverFlag = 1; });
       [[fallthrough]];
     case Entry::HandOverHandler:  // after a good read an ordinary step
-      Step(52, [] { ts::CloseNumberedFile(3); });
-      if (g.passStage > 0) {
+      Step(52, [] { ts::CloseNumberedFile(kHandOverFile); });
+      if (g.passStage > PassStage::HandOver) {
         // The hand-over itself was read; what failed came later (the start
-        // directory, the header or the first probe). Going back to step 54 would fail the
-        // same way for ever, so the flow goes on past what failed.
-        if (g.passStage == 1) {
+        // directory, the header or the first probe). Going back to step 54
+        // would fail the same way for ever, so the flow goes on past it.
+        if (g.passStage == PassStage::StartDirectory) {
           // Quietly: a deletion that failed here would bring the flow back for ever.
           Step(52, [&] {
             if (auto made = ts::NamedFileId(g.helpFile)) ts::DeleteIfSame(g.helpFile, *made);
           });
         }
         Step(53, [] { ts::ResumeAt(54); });
-        return g.passStage == 1   ? Entry::Header
-               : g.passStage == 2 ? Entry::TitleRow
-                                  : Entry::ProbeLoop;
+        return BehindWhatFailed(g.passStage);
       }
       Step(53, [&] {
         if (g.handOverFlag == 0) ts::ResumeAt(54);
       });
       [[fallthrough]];
     case Entry::AfterHandOver:
-      g.passStage = 1;
+      g.passStage = PassStage::StartDirectory;
       Step(67, [&] {
         g.helpFile = TemporaryName("hulp.hlp", g.dataFileName);
         ts::RunHidden("cd > " + g.helpFile);
       });
-      Step(68, [&] { ts::OpenNumberedFile(g.helpFile, FileMode::Input, 3); });
-      Step(69, [&] { g.startDirectory = ts::ReadField(3); });
-      Step(70, [] { ts::CloseNumberedFile(3); });
+      Step(68, [&] { ts::OpenNumberedFile(g.helpFile, FileMode::Input, kHandOverFile); });
+      Step(69, [&] { g.startDirectory = ts::ReadField(kHandOverFile); });
+      Step(70, [] { ts::CloseNumberedFile(kHandOverFile); });
       Step(71, [&] { ts::DeleteMatching(g.helpFile); });
       return Entry::Header;
 

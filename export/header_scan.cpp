@@ -1,4 +1,6 @@
 // The header line, the drive scan and its handler.
+#include <algorithm>
+
 #include "date_text.h"
 #include "flow.h"
 #include "globals.h"
@@ -19,6 +21,10 @@ using ts::Step;
 namespace {
 
 const Bytes kProbeFile = "direct.tmp";
+constexpr long kListingFile = 4;  // the probe file, opened for its length
+
+// The letter counter: 1 for A, up to 26 for Z; B is never probed.
+constexpr int16_t kLetterB = 2, kLetterZ = 26;
 
 bool ScanGoesOn(int16_t error) {
   return error == 53 || error == 68 || error == 71 || error == 75 || error == 76;
@@ -30,7 +36,7 @@ Entry RunHeaderAndScan(Entry at) {
   auto& g = G();
   switch (at) {
     case Entry::Header:
-      if (g.passStage < 2) g.passStage = 2;
+      g.passStage = std::max(g.passStage, PassStage::Header);
       Step(74, [&] { FormatToday(g.dateText); });
       [[fallthrough]];
     case Entry::TitleRow:
@@ -51,7 +57,7 @@ Entry RunHeaderAndScan(Entry at) {
       return CallLocal(90, ReturnPoint::ToExportScreen, Entry::ScanDrives);
 
     case Entry::ScanDrives:
-      if (g.passStage < 3) g.passStage = 3;
+      g.passStage = std::max(g.passStage, PassStage::DriveScan);
       Step(168, [] { ShowStatusLine("Moment [geduld]. "); });
       Step(169, [&] {
         g.letterCounter = 0;
@@ -61,7 +67,7 @@ Entry RunHeaderAndScan(Entry at) {
       [[fallthrough]];
     case Entry::ProbeLoop:
       for (;;) {
-        if (Decide(171, [&] { return g.letterCounter == 26; })) {
+        if (Decide(171, [&] { return g.letterCounter == kLetterZ; })) {
           if (Decide(172, [&] { return g.driveCount == 0; })) {
             Step(172, [] { ShowStatusLine(" Geen externe drive gevonden "); });
             Step(172, [] { ts::SleepOrKey(4); });
@@ -71,15 +77,15 @@ Entry RunHeaderAndScan(Entry at) {
         }
         Step(176, [&] {
           g.letterCounter = int16_t(g.letterCounter + 1);
-          if (g.letterCounter == 2) g.letterCounter = 3;
+          if (g.letterCounter == kLetterB) g.letterCounter = kLetterB + 1;
         });
         Step(177, [&] { g.chosenDrive = Bytes(1, char(g.letterCounter + 64)); });
-        Step(180, [] { ts::CloseNumberedFile(4); });
+        Step(180, [] { ts::CloseNumberedFile(kListingFile); });
         Step(181, [] { ArmHandler(Handler::Scan); });
         Step(182, [&] { ts::RunHidden("dir " + g.chosenDrive + ": > " + g.probeFile); });
-        Step(183, [&] { ts::OpenNumberedFile(g.probeFile, FileMode::Random, 4); });
-        Step(184, [&] { g.probeLength = float(ts::FileLength(4)); });
-        Step(185, [] { ts::CloseNumberedFile(4); });
+        Step(183, [&] { ts::OpenNumberedFile(g.probeFile, FileMode::Random, kListingFile); });
+        Step(184, [&] { g.probeLength = float(ts::FileLength(kListingFile)); });
+        Step(185, [] { ts::CloseNumberedFile(kListingFile); });
         if (Decide(186, [&] { return g.probeLength > 1; })) {
           Step(189, [&] { g.driveCount = int16_t(g.driveCount + 1); });
           Step(190, [&] { SetDriveSlot(g.driveCount, g.chosenDrive); });

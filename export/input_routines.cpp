@@ -17,6 +17,8 @@ namespace {
 // The handlers call WaitKey: an unreadable clock is simply not drawn.
 constexpr ClockRow kKeyWaitClock{{391, 393, 394, 395}, ClockReading::Quiet};
 
+constexpr int kSettleTurns = 5;
+
 // Takes events until the current one shows the left button up. While the
 // button is held and nothing new is queued, it sleeps until the mouse moves
 // or the button comes up.
@@ -66,7 +68,7 @@ void SettleMouse() {
   if (ts::ErrorPending()) return;
   int turn = 1;
   Step(637, [&] { turn = 1; });
-  while (Decide(637, [&] { return turn <= 5; })) {
+  while (Decide(637, [&] { return turn <= kSettleTurns; })) {
     AwaitLeftRelease(639, 640, 641);
     Step(642, [] { ts::Delay(0.15f); });
     Step(637, [&] { ++turn; });

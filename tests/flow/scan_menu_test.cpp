@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -143,6 +144,41 @@ TEST_F(ScanMenuTest, ScanProbesAThenCToZInOrderAndListsWhatAnswers) {
   EXPECT_FALSE(fs::exists(tool / "direct.tmp"));
   EXPECT_EQ(tst::RowText(25, 34, 48), "Moment geduld. ");
   EXPECT_EQ(tst::Fg(25, 41), 3);
+}
+
+// An error after the hand-over enters HandOverHandler, which goes on behind
+// what failed instead of going back to it: the start directory, the
+// header's date, the first probe (letter A).
+TEST_F(ScanMenuTest, HandOverHandlerGoesOnBehindAFailureLaterInThePass) {
+  MapDrives("C");
+  const struct {
+    uint32_t failing;
+    std::vector<uint32_t> thenSteps;  // the handler's, and the first behind it
+  } cases[] = {{68, {52, 52, 53, 585}},  // the header, at the first step of its date
+               {74, {52, 53, 75}},
+               {177, {52, 53, 171}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    logship::ResetGlobals();
+    ts::ResetState();
+    std::vector<uint32_t> steps;
+    ts::SetStepHook([&](uint32_t step) {
+      if (step == c.failing && std::count(steps.begin(), steps.end(), step) == 0)
+        ts::RaiseError(75);
+      steps.push_back(step);
+    });
+    EXPECT_EQ(logship::RunFlow(Entry::HandOver, {Entry::ChooseDrive, Entry::EndSequence}),
+              Entry::ChooseDrive);
+    ts::SetStepHook(nullptr);
+    auto failed = std::find(steps.begin(), steps.end(), c.failing);
+    ASSERT_NE(failed, steps.end());
+    std::vector<uint32_t> then(failed + 1, failed + 1 + std::min<long>(c.thenSteps.size(),
+                                                                       steps.end() - failed - 1));
+    EXPECT_EQ(then, c.thenSteps);
+    EXPECT_EQ(G().driveList[1], "C");
+    EXPECT_FALSE(fs::exists(tool / "hulp.hlp"));
+    EXPECT_TRUE(boxes.empty());
+  }
 }
 
 // Slots 0 to 40 are read and written; any other index raises 9 at the
