@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 

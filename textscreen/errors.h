@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 

@@ -19,7 +19,7 @@
 #include <map>
 #include <vector>
 
-#include "codepage437.h"
+#include "base/codepage437.h"
 #include "errors.h"
 #include "fatal_end.h"
 #include "number_text.h"

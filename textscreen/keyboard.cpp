@@ -3,8 +3,8 @@
 #include <array>
 #include <atomic>
 
+#include "base/codepage437.h"
 #include "clock.h"
-#include "codepage437.h"
 #include "errors.h"
 #include "reset.h"
 

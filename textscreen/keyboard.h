@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 

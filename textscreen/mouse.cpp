@@ -6,7 +6,7 @@
 #include <mutex>
 #include <utility>
 
-#include "bytes.h"
+#include "base/bytes.h"
 #include "clock.h"
 #include "errors.h"
 #include "font.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 

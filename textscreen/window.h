@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 

@@ -2,7 +2,7 @@
 
 #include "support/scripted.h"
 #include "textscreen/reset.h"
-#include "textscreen/codepage437.h"
+#include "textscreen/base/codepage437.h"
 #include "textscreen/keyboard.h"
 
 namespace {

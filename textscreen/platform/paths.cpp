@@ -15,8 +15,8 @@
 #include <mutex>
 #include <vector>
 
-#include "../codepage437.h"
-#include "write_all.h"
+#include "textscreen/base/codepage437.h"
+#include "textscreen/base/write_all.h"
 
 namespace ts::platform {
 namespace {

@@ -4,8 +4,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include "textscreen/base/codepage437.h"
 #include "textscreen/clock.h"
-#include "textscreen/codepage437.h"
 #include "textscreen/font.h"
 #include "textscreen/screen.h"
 

@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "interpreter.h"
-#include "textscreen/codepage437.h"
+#include "textscreen/base/codepage437.h"
 #include "textscreen/platform/paths.h"
 
 namespace ts::cmd {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace ts::cmd {
 

@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "interpreter.h"
+#include "textscreen/base/write_all.h"
 #include "textscreen/platform/helper_parent.h"
 #include "textscreen/platform/paths.h"
-#include "textscreen/platform/write_all.h"
 
 namespace ts::cmd {
 namespace {
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     for (int k = 3; k < argc; ++k) line += std::string(" ") + argv[k];
     status = ts::cmd::Run(line, o);
   }
-  ts::platform::WriteAll(1, o.out);
-  ts::platform::WriteAll(2, o.err);
+  ts::WriteAll(1, o.out);
+  ts::WriteAll(2, o.err);
   return status;
 }
