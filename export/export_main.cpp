@@ -7,8 +7,8 @@
 #include "textscreen/errors.h"
 #include "textscreen/files.h"
 #include "textscreen/keyboard.h"
+#include "textscreen/next_program.h"
 #include "textscreen/program.h"
-#include "textscreen/program_start.h"
 #include "textscreen/screen.h"
 #include "textscreen/window.h"
 
