@@ -1,8 +1,9 @@
 #include "font_setup.h"
 
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
 #include "textscreen/font.h"
+#include "textscreen/named_files.h"
+#include "textscreen/numbered_files.h"
 #include "textscreen/window.h"
 
 namespace logship {

@@ -6,8 +6,8 @@
 
 #include "clock.h"
 #include "errors.h"
-#include "files.h"
 #include "keyboard.h"
+#include "numbered_files.h"
 #include "reset.h"
 #include "screen.h"
 #include "window.h"

@@ -5,7 +5,7 @@
 #include <sys/wait.h>
 
 #include "files/fixture.h"
-#include "textscreen/files.h"
+#include "textscreen/shell_runner.h"
 
 extern char** environ;
 

@@ -15,8 +15,8 @@
 #include "support/installed_font.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
 #include "textscreen/font.h"
+#include "textscreen/numbered_files.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "support/child_process.h"
-#include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/platform/program_start.h"
+#include "textscreen/shell_runner.h"
 
 extern char** environ;
 

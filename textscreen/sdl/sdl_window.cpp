@@ -17,13 +17,15 @@
 #include "truetype_font.h"
 #include "textscreen/errors.h"
 #include "textscreen/fatal_end.h"
-#include "textscreen/files.h"
 #include "textscreen/font.h"
 #include "textscreen/mouse.h"
 #include "textscreen/platform/wait.h"
 #include "textscreen/program_thread.h"
 #include "textscreen/reset.h"
 #include "textscreen/screen.h"
+#include "textscreen/copy_transaction.h"
+#include "textscreen/numbered_files.h"
+#include "textscreen/shell_runner.h"
 
 namespace ts::sdl {
 namespace {
@@ -228,7 +230,11 @@ int WindowThread::Finish(int code) {
   const bool stopped = program_.Stop(kProgramStopMs);
   RemoveNotedFiles();
   if (stopped) {
-    ResetFiles();  // closes all files, also after an error that ended the program
+    // Every file closed, also after an error that ended the program, and
+    // a copy's temporary file not yet in its place taken away.
+    ResetNumberedFiles();
+    ForgetCopyFiles();
+    ResetShellRunner();
     InstallWindow(nullptr);
     SDL_Quit();
   }
