@@ -10,7 +10,7 @@
 #include <ctime>
 
 #include "errors.h"
-#include "keyboard.h"
+#include "input_wake.h"
 #include "platform/wait.h"
 #include "reset.h"
 
@@ -19,14 +19,6 @@ namespace ts {
 namespace {
 
 const auto gLayerStart = std::chrono::steady_clock::now();
-
-// Raised by the window thread when input comes, taken by the next sleep of
-// a waiting loop: input that comes between a loop's look and its sleep
-// still ends that sleep at once.
-platform::Event& InputSignal() {
-  static platform::Event signal;
-  return signal;
-}
 
 class SystemClock : public ClockSource {
  public:
@@ -54,8 +46,8 @@ class SystemClock : public ClockSource {
   void Yield() override { sched_yield(); }
 
   void SleepUntilInput(uint32_t ms) override {
-    platform::AwaitReadable(InputSignal().Descriptor(), EndRequestDescriptor(), SleepLimit(ms));
-    InputSignal().Take();
+    platform::AwaitReadable(WakeUpDescriptor(), EndRequestDescriptor(), SleepLimit(ms));
+    TakeWakeUp();
   }
 
  private:
@@ -233,12 +225,9 @@ uint32_t MsToNextSecond() {
   return uint32_t(1000 - std::clamp(now.millisecond, 0, 999));
 }
 
-void WakeForInput() { InputSignal().Raise(); }
-
 void ResetClockState() {
   gBase = ClockBase{};
   gRateMark = 0;
-  InputSignal().Take();
 }
 
 static RoomReset reg(&ResetClockState);

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "base/bytes.h"
-#include "clock.h"
 #include "errors.h"
 #include "font.h"
+#include "input_wake.h"
 #include "reset.h"
 #include "screen.h"
 

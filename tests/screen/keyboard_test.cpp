@@ -4,6 +4,7 @@
 #include "textscreen/reset.h"
 #include "textscreen/base/codepage437.h"
 #include "textscreen/keyboard.h"
+#include "textscreen/input_wake.h"
 
 namespace {
 
