@@ -11,7 +11,7 @@
 #include <ctime>
 #include <optional>
 
-#include "interpreter.h"
+#include "commands.h"
 #include "textscreen/base/codepage437.h"
 #include "textscreen/platform/paths.h"
 
