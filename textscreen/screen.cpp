@@ -18,6 +18,11 @@ constexpr std::array<uint32_t, 16> kStartPalette = {
 
 constexpr int kLastScrollRow = 24;
 
+// Byte 7 beeps for 0.2 s and then pauses for 250 ms.
+constexpr uint8_t kBell = 7;
+constexpr double kBellHz = 783.99;
+constexpr int kBellMs = 200, kAfterBellMs = 250;
+
 ScreenState screen;
 // The window thread copies the screen under this lock, so that a snapshot
 // never holds a row half scrolled.
@@ -198,11 +203,14 @@ void PrintText(const Bytes& text, bool lineEnd) {
     const bool holdAtEnd = i == length - 1 && !lineEnd;
     lastTookNewLine = false;
     switch (byte) {
-      case 7:
-        // The window thread must go on drawing while the beep sounds.
+      case kBell:
+        // The window thread must go on drawing while the beep sounds. The
+        // port only starts the tone: its time is waited here, on the
+        // layer's clock.
         lock.unlock();
-        Window().Beep(783.99, 200);
-        Clock().SleepMs(250);
+        Window().Beep(kBellHz, kBellMs);
+        Clock().SleepMs(kBellMs);
+        Clock().SleepMs(kAfterBellMs);
         lock.lock();
         break;
       case 9:
