@@ -67,9 +67,9 @@ void EndProgram() {
   CloseAllFiles();
   ReleaseCloseTrap();
   if (!WindowInfo().visible) StopProgram();
-  Locate(25, 1);
-  PrintText(Bytes(80, ' '), false);
-  Locate(25, 1);
+  Locate(kRows, 1);
+  PrintText(Bytes(kColumns, ' '), false);
+  Locate(kRows, 1);
   PrintText("Press any key to continue", false);
   while (!ReadKey().empty()) {
   }

@@ -69,6 +69,8 @@ WindowState& WindowInfo();
 void SetTitle(const Bytes& text);
 void ScreenHide();
 void ScreenShow();
+// The forms of ScreenMove; any other is error 5.
+enum MoveForm : long { kMoveCentre = 1, kMoveToPixel = 2 };
 void ScreenMove(double x, double y, long form);
 void ShowMousePointer();
 
