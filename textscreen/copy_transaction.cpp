@@ -265,7 +265,8 @@ void PlaceCopy(long number, int64_t length) {
   if (c.placed) return;
   struct stat st;
   if (lstat(c.path.c_str(), &st) != 0 || IdOf(st) != c.id) return RaiseError(75);
-  if (rename(c.path.c_str(), c.placeAt.c_str()) != 0) return RaiseError(OpenError(errno, c.placeAt));
+  if (rename(c.path.c_str(), c.placeAt.c_str()) != 0)
+    return RaiseError(OpenError(errno, c.placeAt));
   ForgetAtFatalEnd(c.handle);
   c.placed = true;
 }

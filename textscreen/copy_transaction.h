@@ -16,6 +16,7 @@
 
 namespace ts {
 
+// Both functions must be set.
 struct CopyPolicy {
   // The name, without folder, of a temporary file made from a number drawn
   // at random; drawn again while a name is taken.

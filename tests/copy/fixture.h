@@ -147,7 +147,8 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 inline std::vector<std::string> TemporaryFiles(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder))
-    if (logship::IsCopyTemporaryName(e.path().filename().string())) names.push_back(e.path().filename());
+    if (logship::IsCopyTemporaryName(e.path().filename().string()))
+      names.push_back(e.path().filename());
   return names;
 }
 
