@@ -2,9 +2,12 @@
 
 #include <optional>
 
+#include "copy_policy.h"
 #include "globals.h"
+#include "textscreen/copy_transaction.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
+#include "textscreen/named_files.h"
+#include "textscreen/numbered_files.h"
 
 namespace logship {
 namespace {
@@ -53,10 +56,11 @@ void CopyFile(const Bytes& source, const Bytes& destination) {
   Step(535, [&] {
     std::optional<ts::FileId> data = ts::NamedFileId(source);
     alreadyThere = data && ts::NamedFileId(destination) == data;
-    if (!alreadyThere) ts::OpenCopyDestination(destination, kDestination, 100, data);
+    if (!alreadyThere)
+      ts::OpenCopyDestination(destination, kDestination, kRecordLength, CopyPolicyKeeping(data));
   });
   if (alreadyThere) return;
-  Step(536, [&] { ts::OpenCopySource(source, kSource, 100); });
+  Step(536, [&] { ts::OpenCopySource(source, kSource, kRecordLength); });
   int64_t wholeRecords = 0, rest = 0;
   Step(538, [&] { wholeRecords = ts::FileLength(kSource) / kRecordLength; });
   Step(539, [&] { rest = ts::FileLength(kSource) % kRecordLength; });

@@ -1,6 +1,6 @@
 // The copy of the data file to the chosen drive.
 #pragma once
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

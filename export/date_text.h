@@ -1,6 +1,6 @@
 // The header's date text: "Ma 25 Dec 2017".
 #pragma once
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

@@ -5,10 +5,10 @@
 #include "globals.h"
 #include "screen_routines.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
 #include "textscreen/keyboard.h"
+#include "textscreen/next_program.h"
+#include "textscreen/numbered_files.h"
 #include "textscreen/program.h"
-#include "textscreen/program_start.h"
 #include "textscreen/screen.h"
 #include "textscreen/window.h"
 

@@ -1,6 +1,6 @@
 // The one-line field editor of the file-name prompt.
 #pragma once
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

@@ -1,9 +1,10 @@
 #include "font_setup.h"
 
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
 #include "textscreen/font.h"
+#include "textscreen/named_files.h"
 #include "textscreen/number_text.h"
+#include "textscreen/numbered_files.h"
 #include "textscreen/window.h"
 
 namespace logship {

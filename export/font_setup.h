@@ -1,6 +1,6 @@
 // The font and the window position, read once at start-up.
 #pragma once
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

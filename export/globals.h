@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

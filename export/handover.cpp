@@ -6,7 +6,9 @@
 #include "flow.h"
 #include "globals.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
+#include "textscreen/named_files.h"
+#include "textscreen/numbered_files.h"
+#include "textscreen/shell_runner.h"
 
 namespace logship {
 

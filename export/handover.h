@@ -1,7 +1,7 @@
 // The hand-over: Intern.int, the start directory, and the names of the
 // shell's temporary files beside the data file.
 #pragma once
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

@@ -9,8 +9,10 @@
 #include "screen_routines.h"
 #include "textscreen/clock.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
+#include "textscreen/named_files.h"
+#include "textscreen/numbered_files.h"
 #include "textscreen/screen.h"
+#include "textscreen/shell_runner.h"
 
 namespace logship {
 

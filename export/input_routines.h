@@ -1,7 +1,7 @@
 // The waits for the user: one key with the clock running, the left button
 // let up, and the second half of a double click.
 #pragma once
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

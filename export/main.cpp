@@ -2,8 +2,8 @@
 #include <csignal>
 
 #include "export_main.h"
+#include "textscreen/next_program.h"
 #include "textscreen/platform/paths.h"
-#include "textscreen/program_start.h"
 #include "textscreen/sdl/sdl_window.h"
 
 int main() {

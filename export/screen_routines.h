@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace logship {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "textscreen/errors.h"
-#include "textscreen/program_start.h"
+#include "textscreen/next_program.h"
 
 namespace launcher {
 

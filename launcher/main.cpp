@@ -3,7 +3,7 @@
 
 #include "launch_main.h"
 #include "textscreen/errors.h"
-#include "textscreen/program_start.h"
+#include "textscreen/next_program.h"
 #include "textscreen/program_thread.h"
 
 int main() {

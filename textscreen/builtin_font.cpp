@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "base/codepage437.h"
 #include "builtin_font_data.h"
-#include "codepage437.h"
 
 namespace ts {
 namespace {

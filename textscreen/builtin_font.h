@@ -1,7 +1,7 @@
 // The built-in 8 x 16 font: the screen's glyphs until UseFont, and again
 // when no window of a loaded font's size can be made.
 #pragma once
-#include "font.h"
+#include "glyph_source.h"
 
 namespace ts {
 

@@ -10,7 +10,7 @@
 #include <ctime>
 
 #include "errors.h"
-#include "keyboard.h"
+#include "input_wake.h"
 #include "platform/wait.h"
 #include "reset.h"
 
@@ -19,14 +19,6 @@ namespace ts {
 namespace {
 
 const auto gLayerStart = std::chrono::steady_clock::now();
-
-// Raised by the window thread when input comes, taken by the next sleep of
-// a waiting loop: input that comes between a loop's look and its sleep
-// still ends that sleep at once.
-platform::Event& InputSignal() {
-  static platform::Event signal;
-  return signal;
-}
 
 class SystemClock : public ClockSource {
  public:
@@ -54,8 +46,8 @@ class SystemClock : public ClockSource {
   void Yield() override { sched_yield(); }
 
   void SleepUntilInput(uint32_t ms) override {
-    platform::AwaitReadable(InputSignal().Descriptor(), EndRequestDescriptor(), SleepLimit(ms));
-    InputSignal().Take();
+    platform::AwaitReadable(WakeUpDescriptor(), EndRequestDescriptor(), SleepLimit(ms));
+    TakeWakeUp();
   }
 
  private:
@@ -65,8 +57,19 @@ class SystemClock : public ClockSource {
 std::atomic<ClockSource*> gInstalled{nullptr};
 
 constexpr uint32_t kDayMs = 86400000;
-// 18.2 counts a second over a whole day.
+// The seconds counter moves 18.2 times a second, over a whole day.
+constexpr double kCountsPerSecond = 18.2;
 constexpr long kDayCounts = 1572480;
+
+// LimitRate: below one pass a minute the period would pass 60,000 ms; a
+// pass this late still keeps the rhythm.
+constexpr double kSlowestRate = 1.0 / 60;
+constexpr double kLateMs = 16;
+// The slice of SleepOrKey's wait, and of Delay, so that neither holds up
+// the end of the program.
+constexpr uint32_t kKeyWaitSliceMs = 32, kDelaySliceMs = 100;
+// Delay's longest wait: the most milliseconds a 32-bit count holds.
+constexpr double kLongestDelaySeconds = 2147483.647;
 
 // The time of day at a known tick count; taken on first use of a clock.
 struct ClockBase {
@@ -152,14 +155,13 @@ double SecondsSinceMidnight() {
   if (!gBase.taken) TakeBase(clock);
   uint32_t since = clock.Ticks() - gBase.ticks;
   uint64_t ms = (uint64_t(gBase.dayMs) + since) % kDayMs;
-  long k = RoundHalfEven(ms / 1000.0 * 18.2) % kDayCounts;
-  return static_cast<float>(k / 18.2);
+  long k = RoundHalfEven(ms / 1000.0 * kCountsPerSecond) % kDayCounts;
+  return static_cast<float>(k / kCountsPerSecond);
 }
 
 void LimitRate(double rate) {
   if (ErrorPending()) return;
-  // Below one pass a minute the period would pass 60,000 ms.
-  if (!(rate > 0) || rate < 1.0 / 60) {
+  if (!(rate > 0) || rate < kSlowestRate) {
     RaiseError(5);
     return;
   }
@@ -174,7 +176,7 @@ void LimitRate(double rate) {
   if (elapsed < period) {
     clock.SleepMs(static_cast<uint32_t>(period - elapsed + 1));
     gRateMark += period;
-  } else if (elapsed <= period + 16) {
+  } else if (elapsed <= period + kLateMs) {
     gRateMark += period;
   } else {
     gRateMark = now;
@@ -186,7 +188,7 @@ void SleepOrKey(long seconds) {
   ClockSource& clock = Clock();
   ClearKeyPressFlag();
   if (seconds < 1) {
-    while (!KeyPressFlag() && !EndRequested()) clock.SleepUntilInput(32);
+    while (!KeyPressFlag() && !EndRequested()) clock.SleepUntilInput(kKeyWaitSliceMs);
     return;
   }
   constexpr uint64_t kLastEnd = 4294966296ULL;
@@ -202,13 +204,13 @@ void SleepOrKey(long seconds) {
     if (now >= end) return;
     // The last pause runs to the end itself, so the wait ends on its
     // millisecond without spinning.
-    clock.SleepUntilInput(uint32_t(std::min<uint64_t>(32, end - now)));
+    clock.SleepUntilInput(uint32_t(std::min<uint64_t>(kKeyWaitSliceMs, end - now)));
   }
 }
 
 void Delay(double seconds) {
   if (ErrorPending()) return;
-  if (!(seconds >= 0) || seconds > 2147483.647) {
+  if (!(seconds >= 0) || seconds > kLongestDelaySeconds) {
     RaiseError(5);
     return;
   }
@@ -217,9 +219,8 @@ void Delay(double seconds) {
   // is dropped.
   uint32_t left = static_cast<uint32_t>(std::llround(seconds * 1e6) / 1000);
   ClockSource& clock = Clock();
-  // In slices, so that the end of the program is not held up.
   while (left > 0 && !EndRequested()) {
-    uint32_t slice = std::min<uint32_t>(left, 100);
+    uint32_t slice = std::min<uint32_t>(left, kDelaySliceMs);
     clock.SleepMs(slice);
     left -= slice;
   }
@@ -233,12 +234,9 @@ uint32_t MsToNextSecond() {
   return uint32_t(1000 - std::clamp(now.millisecond, 0, 999));
 }
 
-void WakeForInput() { InputSignal().Raise(); }
-
 void ResetClockState() {
   gBase = ClockBase{};
   gRateMark = 0;
-  InputSignal().Take();
 }
 
 static RoomReset reg(&ResetClockState);

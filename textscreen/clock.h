@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 
@@ -25,7 +25,7 @@ class ClockSource {
   // Gives up the rest of the time slice.
   virtual void Yield() = 0;
   // Sleeps up to `ms`, less when the window thread hands in a key press or
-  // a mouse event meanwhile or since the last call (WakeForInput). A clock
+  // a mouse event meanwhile or since the last call (input_wake.h). A clock
   // that cannot be woken just sleeps.
   virtual void SleepUntilInput(uint32_t ms) { SleepMs(ms); }
 };
@@ -52,8 +52,6 @@ constexpr uint32_t kInputWaitMs = 100;
 // Milliseconds until the seconds of the time of day change (at least 1),
 // so that a loop that shows the clock sleeps until it must draw it again.
 uint32_t MsToNextSecond();
-// Window thread: a key press, a mouse event or the close control came in.
-void WakeForInput();
 
 void ResetClockState();
 

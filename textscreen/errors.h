@@ -18,7 +18,7 @@
 #include <span>
 #include <string>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 

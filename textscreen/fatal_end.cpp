@@ -13,10 +13,10 @@ namespace ts {
 namespace {
 
 // Fixed slots, so that the removal reads plain memory and needs no lock.
-// A slot is free (0), being filled (1) or armed (2).
 constexpr int kSlots = 8;
+enum SlotState : int { kFree, kFilling, kArmed };
 struct Slot {
-  std::atomic<int> state{0};
+  std::atomic<int> state{kFree};
   char path[PATH_MAX];
 };
 Slot slots[kSlots];
@@ -41,22 +41,22 @@ int RemoveAtFatalEnd(const std::string& nativePath) {
   }
   if (path.size() >= PATH_MAX) return -1;
   for (int i = 0; i < kSlots; ++i) {
-    int expected = 0;
-    if (!slots[i].state.compare_exchange_strong(expected, 1)) continue;
+    int expected = kFree;
+    if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
     std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-    slots[i].state.store(2);
+    slots[i].state.store(kArmed);
     return i;
   }
   return -1;
 }
 
 void ForgetAtFatalEnd(int handle) {
-  if (handle >= 0 && handle < kSlots) slots[handle].state.store(0);
+  if (handle >= 0 && handle < kSlots) slots[handle].state.store(kFree);
 }
 
 void RemoveNotedFiles() {
   for (Slot& s : slots)
-    if (s.state.load() == 2) unlink(s.path);
+    if (s.state.load() == kArmed) unlink(s.path);
 }
 
 int BlockEndSignals() {
@@ -85,7 +85,9 @@ void EndBySignal(int signal) {
   // delivers it.
   raise(signal);
   pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-  _exit(128 + signal);
+  // Process 1, which the signal does not end, says it as a shell would.
+  constexpr int kSignalledExit = 128;
+  _exit(kSignalledExit + signal);
 }
 
 void EndAtOnce(int code) {

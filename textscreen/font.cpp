@@ -21,6 +21,14 @@ namespace {
 
 constexpr long kFirstHandle = 32;
 constexpr long kLastHandle = 1023;
+// A font's line is 2 pixels higher than its cells.
+constexpr long kLineGap = 2;
+// Sizes below 1 give the point size in thousandths; from about 1000 on
+// nothing loads.
+constexpr double kSmallestSize = 0.001, kTooLarge = 1000.5;
+constexpr double kThousandths = 1000;
+// The point size a face's line height is first measured at.
+constexpr long kProbePoints = 1000;
 
 // No font library: no file opens as a face.
 class NoFaces : public FaceLoader {
@@ -95,12 +103,12 @@ std::unique_ptr<Face> Open(const std::string& path, long pointSize) {
 // Opens the face at the point size whose line height comes nearest to
 // `wanted` pixels.
 std::unique_ptr<Face> OpenForLineHeight(const std::string& path, long wanted) {
-  std::unique_ptr<Face> probe = Open(path, 1000);
+  std::unique_ptr<Face> probe = Open(path, kProbePoints);
   if (!probe) return nullptr;
-  const int h1000 = probe->LineHeight();
+  const int probeHeight = probe->LineHeight();
   probe.reset();
-  if (h1000 < 1) return nullptr;
-  long p = long(std::floor(1000.0 / h1000 * double(wanted)));
+  if (probeHeight < 1) return nullptr;
+  long p = long(std::floor(double(kProbePoints) / probeHeight * double(wanted)));
   std::unique_ptr<Face> face = Open(path, p);
   if (!face) return nullptr;
   if (face->LineHeight() > wanted && p > 1) {
@@ -125,11 +133,11 @@ long FreeHandle() {
 long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
   if (ErrorPending()) return 0;
   unsigned opts = 0;
-  if (!ParseOptions(options, opts) || !(size >= 0.001)) {
+  if (!ParseOptions(options, opts) || !(size >= kSmallestSize)) {
     RaiseError(5);
     return 0;
   }
-  if (size >= 1000.5) return 0;
+  if (size >= kTooLarge) return 0;
 
   Bytes toolPath = fileName;
   std::replace(toolPath.begin(), toolPath.end(), '/', '\\');
@@ -143,12 +151,12 @@ long LoadFont(const Bytes& fileName, double size, const Bytes& options) {
   std::unique_ptr<Face> face;
   int cellHeight = 0;
   if (size >= 1) {
-    const long wanted = RoundHalfEven(size) + 2;
+    const long wanted = RoundHalfEven(size) + kLineGap;
     face = OpenForLineHeight(native.path, wanted);
-    cellHeight = int(wanted - 2);
+    cellHeight = int(wanted - kLineGap);
   } else {
-    face = Open(native.path, long(std::floor(size * 1000)));
-    if (face) cellHeight = face->LineHeight() - 2;
+    face = Open(native.path, long(std::floor(size * kThousandths)));
+    if (face) cellHeight = face->LineHeight() - int(kLineGap);
   }
   if (!face) return -1;
   if (cellHeight < 1) return 0;

@@ -3,9 +3,10 @@
 #include <array>
 #include <atomic>
 
+#include "base/codepage437.h"
 #include "clock.h"
-#include "codepage437.h"
 #include "errors.h"
+#include "input_wake.h"
 #include "reset.h"
 
 namespace ts {
@@ -17,7 +18,6 @@ constexpr unsigned kRingSize = 16;
 std::array<KeyEntry, kRingSize> ring;
 std::atomic<unsigned> readPos{0}, writePos{0};
 
-std::atomic<bool> keyPressFlag{false};
 std::atomic<bool> closeTrapped{false};
 std::atomic<int> closeRequestBits{0};
 
@@ -27,7 +27,6 @@ constexpr int kRequestBreak = 2;
 void ResetKeys() {
   readPos = 0;
   writePos = 0;
-  keyPressFlag = false;
   closeTrapped = false;
   closeRequestBits = 0;
 }
@@ -128,7 +127,7 @@ void Request(int bit) {
 }
 
 void TakeKeyPress(const KeyPress& press) {
-  keyPressFlag = true;
+  NoteKeyPress();
   // The key that ends a pause is swallowed, except that a break key still
   // does its work.
   const bool endsPause = PauseRequested();
@@ -239,9 +238,6 @@ int KeysWaiting() {
   unsigned w = writePos.load(std::memory_order_acquire);
   return int((w + kRingSize - r) % kRingSize);
 }
-
-void ClearKeyPressFlag() { keyPressFlag = false; }
-bool KeyPressFlag() { return keyPressFlag; }
 
 int TrapCloseRequests() {
   closeTrapped = true;

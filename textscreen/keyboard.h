@@ -1,11 +1,10 @@
 // The key buffer (a ring of 16 two-byte entries, at most 15 waiting), the
-// translation of key presses into PC key codes, the key-press flag and the
-// close trap.
+// translation of key presses into PC key codes and the close trap.
 #pragma once
 #include <cstdint>
 #include <optional>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 
@@ -43,8 +42,9 @@ std::optional<KeyEntry> TranslateKey(const KeyPress& press);
 // Pause, or Ctrl with Num Lock: sets the pause request.
 bool IsPauseKey(const KeyPress& press);
 
-// Window thread: one key press of the window. Sets the key-press flag,
-// handles the pause key and the break keys, and queues the entry.
+// Window thread: one key press of the window. Sets the key-press flag
+// (input_wake.h), handles the pause key and the break keys, and queues
+// the entry.
 void OnKeyPress(const KeyPress& press);
 // Window thread: the window's close control was used.
 void OnCloseControl();
@@ -56,10 +56,6 @@ void PushKeyEntry(KeyEntry e);
 // waits, gives up the time slice.
 Bytes ReadKey();
 int KeysWaiting();
-
-// The key-press flag (only SleepOrKey clears and reads it).
-void ClearKeyPressFlag();
-bool KeyPressFlag();
 
 // The close trap: from the first call on, the close control and the break
 // keys only set request bits (1 close, 2 break); returns and clears them.

@@ -6,10 +6,10 @@
 #include <mutex>
 #include <utility>
 
-#include "bytes.h"
-#include "clock.h"
+#include "base/bytes.h"
 #include "errors.h"
 #include "font.h"
+#include "input_wake.h"
 #include "reset.h"
 #include "screen.h"
 

@@ -77,8 +77,11 @@ ScannedNumber ScanNumber(NumberSource& source) {
 }
 
 std::optional<float> FieldSingle(const ScannedNumber& scanned) {
-  if (scanned.digits > 256 || scanned.exponentDigits > 18 ||
-      std::fabs(scanned.value) > 3.402823466e38)
+  // What a numeric field may hold before it overflows.
+  constexpr int kMostDigits = 256, kMostExponentDigits = 18;
+  constexpr double kLargest = 3.402823466e38;
+  if (scanned.digits > kMostDigits || scanned.exponentDigits > kMostExponentDigits ||
+      std::fabs(scanned.value) > kLargest)
     return std::nullopt;
   return static_cast<float>(scanned.value);
 }

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 

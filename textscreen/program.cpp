@@ -6,8 +6,8 @@
 
 #include "clock.h"
 #include "errors.h"
-#include "files.h"
 #include "keyboard.h"
+#include "numbered_files.h"
 #include "reset.h"
 #include "screen.h"
 #include "window.h"
@@ -67,9 +67,9 @@ void EndProgram() {
   CloseAllFiles();
   ReleaseCloseTrap();
   if (!WindowInfo().visible) StopProgram();
-  Locate(25, 1);
-  PrintText(Bytes(80, ' '), false);
-  Locate(25, 1);
+  Locate(kRows, 1);
+  PrintText(Bytes(kColumns, ' '), false);
+  Locate(kRows, 1);
   PrintText("Press any key to continue", false);
   while (!ReadKey().empty()) {
   }

@@ -18,6 +18,34 @@ constexpr std::array<uint32_t, 16> kStartPalette = {
 
 constexpr int kLastScrollRow = 24;
 
+// Colour numbers: foregrounds 0 to 15, and 16 to 31 the same blinking;
+// backgrounds 0 to 7 (8 to 15 are taken as 0 to 7). Each of the 16
+// attributes of the palette shows one of the 64 EGA colours.
+constexpr long kLastColour = 15, kLastForeground = 31, kLastEgaColour = 63;
+constexpr int kBlinking = 16;  // the first blinking foreground
+constexpr int kBackgrounds = 8;
+constexpr uint8_t kBlinkBit = 0x80;
+// Cursor shape: its start and stop scan line.
+constexpr long kLastCursorLine = 31;
+constexpr int kTabWidth = 8;  // a tab stop every 8 columns
+
+// The control bytes that PrintText carries out. The bell beeps for 0.2 s
+// and then pauses for 250 ms.
+enum Control : uint8_t {
+  kBell = 7,
+  kTab = 9,
+  kLineFeed = 10,
+  kHome = 11,
+  kClearScreen = 12,
+  kCarriageReturn = 13,
+  kCursorRight = 28,
+  kCursorLeft = 29,
+  kCursorUp = 30,
+  kCursorDown = 31,
+};
+constexpr double kBellHz = 783.99;
+constexpr int kBellMs = 200, kAfterBellMs = 250;
+
 ScreenState screen;
 // The window thread copies the screen under this lock, so that a snapshot
 // never holds a row half scrolled.
@@ -43,7 +71,7 @@ RoomReset registration(&ResetScreenState);
 bool OutOfRange(long v, long low, long high) { return v < low || v > high; }
 
 uint8_t CurrentAttribute(const ScreenState& s) {
-  int blink = s.fg >= 16 ? 0x80 : 0;
+  int blink = s.fg >= kBlinking ? kBlinkBit : 0;
   return uint8_t(blink | (s.bg & 7) << 4 | (s.fg & 15));
 }
 
@@ -114,8 +142,8 @@ void LocateGiven(unsigned given, long row, long column, long visible, long start
   bool bad = ((given & kGivenRow) && OutOfRange(row, 1, kRows)) ||
              ((given & kGivenColumn) && OutOfRange(column, 1, kColumns)) ||
              ((given & kGivenVisible) && OutOfRange(visible, 0, 1)) ||
-             ((given & kGivenStartLine) && OutOfRange(startLine, 0, 31)) ||
-             ((given & kGivenStopLine) && OutOfRange(stopLine, 0, 31));
+             ((given & kGivenStartLine) && OutOfRange(startLine, 0, kLastCursorLine)) ||
+             ((given & kGivenStopLine) && OutOfRange(stopLine, 0, kLastCursorLine));
   if (bad) {
     RaiseError(5);
     return;
@@ -149,18 +177,20 @@ void Locate(long row, long column, long visible, long startLine, long stopLine) 
 
 void SetColorGiven(unsigned given, long foreground, long background) {
   if (ErrorPending()) return;
-  if (((given & 1) && OutOfRange(foreground, 0, 31)) ||
-      ((given & 2) && OutOfRange(background, 0, 15))) {
+  if (((given & kGivenForeground) && OutOfRange(foreground, 0, kLastForeground)) ||
+      ((given & kGivenBackground) && OutOfRange(background, 0, kLastColour))) {
     RaiseError(5);
     return;
   }
   std::lock_guard<std::mutex> lock(screenLock);
-  if (given & 1) screen.fg = int(foreground);
-  if (given & 2) screen.bg = int(background % 8);
+  if (given & kGivenForeground) screen.fg = int(foreground);
+  if (given & kGivenBackground) screen.bg = int(background % kBackgrounds);
 }
 
-void SetColor(long foreground, long background) { SetColorGiven(3, foreground, background); }
-void SetColor(long foreground) { SetColorGiven(1, foreground, 0); }
+void SetColor(long foreground, long background) {
+  SetColorGiven(kGivenForeground | kGivenBackground, foreground, background);
+}
+void SetColor(long foreground) { SetColorGiven(kGivenForeground, foreground, 0); }
 
 uint32_t EgaColour(int n) {
   uint32_t r = (n & 4 ? 0xAA : 0) + (n & 32 ? 0x55 : 0);
@@ -171,7 +201,7 @@ uint32_t EgaColour(int n) {
 
 void SetPalette(long attribute, long egaColour) {
   if (ErrorPending()) return;
-  if (OutOfRange(attribute, 0, 15) || OutOfRange(egaColour, 0, 63)) {
+  if (OutOfRange(attribute, 0, kLastColour) || OutOfRange(egaColour, 0, kLastEgaColour)) {
     RaiseError(5);
     return;
   }
@@ -198,42 +228,45 @@ void PrintText(const Bytes& text, bool lineEnd) {
     const bool holdAtEnd = i == length - 1 && !lineEnd;
     lastTookNewLine = false;
     switch (byte) {
-      case 7:
-        // The window thread must go on drawing while the beep sounds.
+      case kBell:
+        // The window thread must go on drawing while the beep sounds. The
+        // port only starts the tone: its time is waited here, on the
+        // layer's clock.
         lock.unlock();
-        Window().Beep(783.99, 200);
-        Clock().SleepMs(250);
+        Window().Beep(kBellHz, kBellMs);
+        Clock().SleepMs(kBellMs);
+        Clock().SleepMs(kAfterBellMs);
         lock.lock();
         break;
-      case 9:
+      case kTab:
         do {
           lastTookNewLine = PutByte(s, ' ', holdAtEnd);
-        } while (!s.held && (s.column - 1) % 8 != 0);
+        } while (!s.held && (s.column - 1) % kTabWidth != 0);
         break;
-      case 10:
-      case 13:
+      case kLineFeed:
+      case kCarriageReturn:
         NewLine(s);
         lastTookNewLine = true;
         break;
-      case 11:
+      case kHome:
         s.row = 1;
         s.column = 1;
         break;
-      case 12:
+      case kClearScreen:
         for (int r = 1; r <= kRows; ++r) BlankRow(s, r);
         s.row = 1;
         s.column = 1;
         break;
-      case 28:
+      case kCursorRight:
         MoveRight(s);
         break;
-      case 29:
+      case kCursorLeft:
         MoveLeft(s);
         break;
-      case 30:
+      case kCursorUp:
         if (s.row > 1) s.row = s.row > kLastScrollRow ? kLastScrollRow : s.row - 1;
         break;
-      case 31:
+      case kCursorDown:
         if (s.row < kLastScrollRow) ++s.row;
         break;
       default:

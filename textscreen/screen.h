@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 
@@ -36,21 +36,24 @@ uint32_t ScreenChanges();
 // The live state, for tests and the layer's own rooms (program thread).
 ScreenState& Screen();
 
-// Given bits of Locate's optional arguments.
-enum LocateGiven : unsigned {
+// The arguments of Locate that are given, as bits.
+enum LocatePart : unsigned {
   kGivenRow = 1,
   kGivenColumn = 2,
   kGivenVisible = 4,
   kGivenStartLine = 8,
   kGivenStopLine = 16
 };
+// `given`: LocatePart bits; the other arguments are not looked at.
 void LocateGiven(unsigned given, long row, long column, long visible, long startLine,
                  long stopLine);
 void Locate(long row, long column);
 void Locate(long row, long column, long visible);
 void Locate(long row, long column, long visible, long startLine, long stopLine);
 
-// Given bits: foreground 1, background 2.
+// The arguments of SetColor that are given, as bits.
+enum ColorPart : unsigned { kGivenForeground = 1, kGivenBackground = 2 };
+// `given`: ColorPart bits.
 void SetColorGiven(unsigned given, long foreground, long background);
 void SetColor(long foreground, long background);
 void SetColor(long foreground);  // background unchanged

@@ -67,7 +67,7 @@ void ScreenShow() {
 
 void ScreenMove(double x, double y, long form) {
   if (ErrorPending()) return;
-  if (form == 2) {
+  if (form == kMoveToPixel) {
     const int px = DesktopPixel(x), py = DesktopPixel(y);
     // The window is placed once the pause is over; a port with a window
     // thread of its own lets the program go on meanwhile.
@@ -75,7 +75,7 @@ void ScreenMove(double x, double y, long form) {
     state.x = px;
     state.y = py;
     state.moved = true;
-  } else if (form == 1) {
+  } else if (form == kMoveCentre) {
     Window().Centre();
   } else {
     RaiseError(5);

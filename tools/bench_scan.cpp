@@ -18,7 +18,6 @@
 #include "export/globals.h"
 #include "textscreen/clock.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
 #include "textscreen/reset.h"

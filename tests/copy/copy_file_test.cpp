@@ -20,17 +20,18 @@
 #include <thread>
 
 #include "export/copy_file.h"
+#include "export/copy_policy.h"
 #include "export/flow.h"
 #include "export/globals.h"
 #include "support/child_process.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
 #include "textscreen/fatal_end.h"
-#include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/platform/wait.h"
 #include "textscreen/program.h"
 #include "textscreen/program_thread.h"
+#include "textscreen/shell_runner.h"
 #include "copy/fixture.h"
 
 namespace {
@@ -517,7 +518,7 @@ TEST_F(CopyTest, ADataFileUnderATemporaryNameIsKept) {
     EXPECT_EQ(ReadFile("OUT.cbr"), Pattern(250)) << name;
     fs::remove("OUT.cbr");
   }
-  EXPECT_TRUE(ts::IsCopyTemporaryName("LOGSHIP-0123ABCD.part"));
+  EXPECT_TRUE(logship::IsCopyTemporaryName("LOGSHIP-0123ABCD.part"));
 }
 
 // What has no end to copy up to fails as a missing source, at once and

@@ -22,12 +22,13 @@
 #include <vector>
 
 #include "export/copy_file.h"
+#include "export/copy_policy.h"
 #include "export/flow.h"
 #include "export/globals.h"
 #include "support/child_process.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
+#include "textscreen/numbered_files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
 
@@ -146,7 +147,8 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 inline std::vector<std::string> TemporaryFiles(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder))
-    if (ts::IsCopyTemporaryName(e.path().filename().string())) names.push_back(e.path().filename());
+    if (logship::IsCopyTemporaryName(e.path().filename().string()))
+      names.push_back(e.path().filename());
   return names;
 }
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "copy/fixture.h"
-#include "textscreen/files.h"
+#include "export/copy_policy.h"
 
 namespace {
 
@@ -30,6 +30,25 @@ using tst::WriteFile;
 
 // A name of the shape of the copy's temporary files.
 const std::string kShaped = "LOGSHIP-0123ABCD.part";
+
+// Every number drawn gives a name of that shape, its 8 digits in
+// capitals with the zeros in front.
+TEST(CopyPolicy, EveryDrawnNumberGivesANameOfTheShape) {
+  struct {
+    uint32_t drawn;
+    const char* name;
+  } cases[] = {
+      {0, "LOGSHIP-00000000.part"},
+      {0x1F0C93AB, "LOGSHIP-1F0C93AB.part"},
+      {0xABCDEF, "LOGSHIP-00ABCDEF.part"},
+      {0xFFFFFFFF, "LOGSHIP-FFFFFFFF.part"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(logship::CopyTemporaryName(c.drawn), c.name);
+    EXPECT_TRUE(logship::IsCopyTemporaryName(c.name));
+  }
+}
 
 class StickNeighbours : public tst::CopyTest {
  protected:
@@ -124,7 +143,7 @@ TEST_F(StickNeighbours, AnExportTouchesOnlyWhatItMade) {
       {"another separator", file("LOGSHIP_0123ABCD.part"), false},
       {"a leftover of a copy cut off", file(kShaped), true},
   };
-  ASSERT_TRUE(ts::IsCopyTemporaryName(kShaped));
+  ASSERT_TRUE(logship::IsCopyTemporaryName(kShaped));
   WriteFile("DATA.CBR", Pattern(250));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -2,7 +2,7 @@
 #include <set>
 
 #include "files/fixture.h"
-#include "textscreen/codepage437.h"
+#include "textscreen/base/codepage437.h"
 
 namespace {
 

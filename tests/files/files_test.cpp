@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "files/fixture.h"
-#include "textscreen/files.h"
+#include "textscreen/named_files.h"
+#include "textscreen/numbered_files.h"
+#include "textscreen/shell_runner.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <sys/wait.h>
 
 #include "files/fixture.h"
-#include "textscreen/files.h"
+#include "textscreen/platform/interpreter/command_line.h"
+#include "textscreen/shell_runner.h"
 
 extern char** environ;
 
@@ -55,6 +56,50 @@ class InterpreterTest : public FilesTest {
     return lines;
   }
 };
+
+// The interpreter's reading of its line: words with their quotes taken
+// off, the redirections wherever they stand, and the lines it refuses.
+TEST(InterpreterLine, ReadsWordsQuotesAndRedirections) {
+  using Redirections = std::vector<std::pair<std::string, bool>>;  // target, append
+  const std::string syntax = "The syntax of the command is incorrect.\r\n";
+  struct {
+    const char* line;
+    std::vector<std::string> words;
+    Redirections redirections;
+    std::string error;
+  } cases[] = {
+      {"cd > hulp.hlp", {"cd"}, {{"hulp.hlp", false}}, ""},
+      {"dir E: > direct.tmp", {"dir", "E:"}, {{"direct.tmp", false}}, ""},
+      {"cd>hulp.hlp", {"cd"}, {{"hulp.hlp", false}}, ""},
+      {"dir >> log.txt", {"dir"}, {{"log.txt", true}}, ""},
+      {"> out.txt dir", {"dir"}, {{"out.txt", false}}, ""},
+      {"dir > a.txt >> b.txt", {"dir"}, {{"a.txt", false}, {"b.txt", true}}, ""},
+      {" \tdir\t E: ", {"dir", "E:"}, {}, ""},
+      {"dir \"my folder\"", {"dir", "my folder"}, {}, ""},
+      {"dir \"a>b|c\"", {"dir", "a>b|c"}, {}, ""},
+      {"cd >\"hulp file.hlp\"", {"cd"}, {{"hulp file.hlp", false}}, ""},
+      {"di\"r\" E:", {"dir", "E:"}, {}, ""},
+      {"", {}, {}, ""},
+      {"   ", {}, {}, ""},
+      {"cd >", {"cd"}, {}, syntax},
+      {"cd >>  ", {"cd"}, {}, syntax},
+      {"cd > |", {"cd"}, {}, syntax},
+      {"dir | more", {"dir"}, {}, "'|' is not supported by this command interpreter.\r\n"},
+      {"dir < in.txt", {"dir"}, {}, "'<' is not supported by this command interpreter.\r\n"},
+      {"cd & dir", {"cd"}, {}, "'&' is not supported by this command interpreter.\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("line \"") + c.line + "\"");
+    const ts::cmd::CommandLine parsed = ts::cmd::Parse(c.line);
+    EXPECT_EQ(parsed.error, c.error);
+    if (!c.error.empty()) continue;
+    EXPECT_EQ(parsed.words, c.words);
+    Redirections redirections;
+    for (const ts::cmd::Redirection& r : parsed.redirections)
+      redirections.emplace_back(r.target, r.append);
+    EXPECT_EQ(redirections, c.redirections);
+  }
+}
 
 TEST_F(InterpreterTest, CdWritesTheToolFormAndALineEnd) {
   for (const char* line : {"cd > hulp.hlp", "CD>hulp.hlp", "cd >\"hulp.hlp\""}) {

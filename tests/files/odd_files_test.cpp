@@ -10,8 +10,9 @@
 
 #include "files/fixture.h"
 #include "support/child_process.h"
-#include "textscreen/files.h"
 #include "textscreen/font.h"
+#include "textscreen/named_files.h"
+#include "textscreen/numbered_files.h"
 
 namespace {
 

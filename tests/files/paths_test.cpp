@@ -1,7 +1,7 @@
 // The drive table, tool-form paths to native ones, and back.
 #include "files/fixture.h"
 #include "support/child_process.h"
-#include "textscreen/codepage437.h"
+#include "textscreen/base/codepage437.h"
 
 namespace {
 

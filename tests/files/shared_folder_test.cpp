@@ -12,8 +12,10 @@
 
 #include "files/fixture.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
+#include "textscreen/named_files.h"
+#include "textscreen/numbered_files.h"
 #include "textscreen/platform/paths.h"
+#include "textscreen/shell_runner.h"
 
 namespace {
 
@@ -121,7 +123,7 @@ TEST_F(SharedFolder, AFolderHeldElsewhereIsWaitedForOnce) {
   EXPECT_LT(Clock::now() - start, kOneWait) << "the later commands waited again";
   EXPECT_EQ(TakeError(), 0u);
 
-  ts::ResetFiles();
+  ts::ResetShellRunner();
   ts::SetEndRequest();
   start = Clock::now();
   ts::RunHidden("cd > hulp.hlp");

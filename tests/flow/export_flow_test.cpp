@@ -15,10 +15,10 @@
 #include "support/installed_font.h"
 #include "support/scripted.h"
 #include "support/tool_folder.h"
-#include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
 #include "textscreen/screen.h"
+#include "textscreen/shell_runner.h"
 
 namespace fs = std::filesystem;
 

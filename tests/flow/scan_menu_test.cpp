@@ -15,11 +15,11 @@
 #include "support/scripted.h"
 #include "support/tool_folder.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
 #include "textscreen/keyboard.h"
 #include "textscreen/mouse.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/program.h"
+#include "textscreen/shell_runner.h"
 
 namespace fs = std::filesystem;
 

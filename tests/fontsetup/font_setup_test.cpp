@@ -15,9 +15,9 @@
 #include "support/installed_font.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
 #include "textscreen/font.h"
 #include "textscreen/number_text.h"
+#include "textscreen/numbered_files.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <climits>
 
 #include "support/scripted.h"
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 #include "textscreen/clock.h"
 #include "textscreen/keyboard.h"
 

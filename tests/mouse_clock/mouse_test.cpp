@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "support/scripted.h"
-#include "textscreen/bytes.h"
+#include "textscreen/base/bytes.h"
 #include "textscreen/mouse.h"
 
 namespace {

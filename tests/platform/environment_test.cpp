@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "support/child_process.h"
-#include "textscreen/files.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/platform/program_start.h"
+#include "textscreen/shell_runner.h"
 
 extern char** environ;
 
@@ -144,6 +144,24 @@ INSTANTIATE_TEST_SUITE_P(
                       // No X server listens there.
                       NoDisplay{"NotAnswering", ":4711", "the display \":4711\" does not answer"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A copy of the tool under another name says that name in front of every
+// message, as any program does.
+TEST_F(ProgramsTest, ARenamedToolSaysItsOwnName) {
+  fs::copy_file(app + "/logship", app + "/exporter");
+  Outcome o = RunProgram(app + "/exporter", root,
+                         {{"DISPLAY", std::nullopt},
+                          {"SDL_VIDEODRIVER", std::nullopt},
+                          {"LOGSHIP_DRIVES", "F=stick"},
+                          {"LOGSHIP_BOX_ANSWER", "no"}},
+                         false);
+  ASSERT_TRUE(o.exited) << "it did not end (signal " << o.signal << ")";
+  EXPECT_NE(o.err.find("exporter: LOGSHIP_DRIVES entry \"F=stick\" left out"), std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find("exporter: cannot open the window: no display is set"), std::string::npos)
+      << o.err;
+  EXPECT_EQ(o.err.find("logship:"), std::string::npos) << o.err;
+}
 
 std::multiset<std::string> Lines(const std::string& text) {
   std::multiset<std::string> lines;

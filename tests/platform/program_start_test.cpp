@@ -10,7 +10,7 @@
 #include "support/child_process.h"
 #include "support/scripted.h"
 #include "textscreen/errors.h"
-#include "textscreen/program_start.h"
+#include "textscreen/next_program.h"
 
 namespace {
 

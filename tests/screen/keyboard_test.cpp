@@ -2,8 +2,9 @@
 
 #include "support/scripted.h"
 #include "textscreen/reset.h"
-#include "textscreen/codepage437.h"
+#include "textscreen/base/codepage437.h"
 #include "textscreen/keyboard.h"
+#include "textscreen/input_wake.h"
 
 namespace {
 

@@ -204,6 +204,19 @@ TEST_F(PrintTest, BellBeepsAndPausesWithoutMovingTheCursor) {
   EXPECT_EQ(Ch(4, 4), 0);
 }
 
+// The port only starts the tone; the layer waits the tone's 0.2 s and
+// then its pause of 250 ms on its own clock, beep after beep.
+TEST_F(PrintTest, TheBellsToneIsWaitedOnTheLayersClock) {
+  const uint64_t before = clock.Micros(), sleptBefore = clock.SleptMicros();
+  ts::PrintText("\a\a", false);
+  EXPECT_EQ(window.beeps, 2);
+  EXPECT_EQ(window.tone.second, 200);
+  EXPECT_DOUBLE_EQ(window.tone.first, 783.99);
+  EXPECT_EQ(clock.SleptMicros() - sleptBefore, 2 * (200000u + 250000u));
+  EXPECT_LT(clock.Micros() - before, 2 * (200000u + 250000u) + 10000u)
+      << "a beep takes its tone and its pause, no more";
+}
+
 TEST_F(PrintTest, ZeroAnd255AreStoredAsCharacters) {
   ts::Locate(2, 1);
   ts::PrintText(std::string("\0\xFF", 2), false);

@@ -1,6 +1,7 @@
 // Real SDL key events through the window thread into the key buffer.
 #include <gtest/gtest.h>
 
+#include "textscreen/input_wake.h"
 #include "textscreen/keyboard.h"
 #include "windowed_child.h"
 

@@ -7,8 +7,10 @@
 
 #include <cstdio>
 #include <set>
+#include <thread>
 
 #include "export/input_routines.h"
+#include "textscreen/clock.h"
 #include "textscreen/errors.h"
 #include "textscreen/font.h"
 #include "textscreen/keyboard.h"
@@ -541,6 +543,46 @@ TEST(SdlWindow, CaptionAndPointerReachTheWindow) {
             "Untitled|Untitled\n"
             "Caf\xC3\xA9 \xE2\x96\x88|Caf\xC3\xA9 \xE2\x96\x88\n"
             "pointer shown\n"
+            "returned 0\n");
+}
+
+// The real clock, counting what the thread that made it sleeps.
+class CountingClock : public ts::ClockSource {
+ public:
+  uint32_t Ticks() override { return ts::RealClock().Ticks(); }
+  bool Now(ts::LocalTime& out) override { return ts::RealClock().Now(out); }
+  void SleepMs(uint32_t ms) override {
+    if (std::this_thread::get_id() == counted_) slept += ms;
+    ts::RealClock().SleepMs(ms);
+  }
+  void Yield() override { ts::RealClock().Yield(); }
+  void SleepUntilInput(uint32_t ms) override {
+    if (std::this_thread::get_id() == counted_) slept += ms;
+    ts::RealClock().SleepUntilInput(ms);
+  }
+  uint32_t slept = 0;
+
+ private:
+  const std::thread::id counted_ = std::this_thread::get_id();
+};
+
+// The port rings the display's bell and returns without waiting for the
+// tone; the layer waits the tone's 200 ms and its pause of 250 ms on the
+// layer's clock.
+TEST(SdlWindow, TheBellReturnsAtOnceAndTheLayerWaitsTheTone) {
+  ChildRun run = RunWindowedInChild([](Report& report) {
+    CountingClock clock;
+    ts::InstallClock(&clock);
+    ts::Window().Beep(783.99, 200);
+    report.Line("the port slept " + std::to_string(clock.slept) + " ms");
+    ts::PrintText("\a", false);
+    report.Line("the bell slept " + std::to_string(clock.slept) + " ms");
+    ts::InstallClock(nullptr);
+  });
+  ASSERT_TRUE(run.exited) << run.Text();
+  EXPECT_EQ(run.Text(),
+            "the port slept 0 ms\n"
+            "the bell slept 450 ms\n"
             "returned 0\n");
 }
 

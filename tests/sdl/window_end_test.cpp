@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "textscreen/errors.h"
-#include "textscreen/files.h"
+#include "textscreen/numbered_files.h"
 #include "textscreen/platform/message_box.h"
 #include "textscreen/platform/paths.h"
 #include "textscreen/sdl/sdl_window.h"

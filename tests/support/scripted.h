@@ -87,13 +87,17 @@ class ScriptedWindow : public ts::WindowPort {
     ++hiddenCommands;
     if (atHiddenCommand) atHiddenCommand();
   }
-  void Beep(double, int) override { ++beeps; }
+  void Beep(double hz, int ms) override {
+    ++beeps;
+    tone = {hz, ms};
+  }
 
   ts::Bytes caption_ = "Untitled";
   bool visible_ = true;
   std::vector<std::pair<int, int>> moves;
   bool centred = false, pointerShown = false;
   int fontChanges = 0, hiddenCommands = 0, beeps = 0;
+  std::pair<double, int> tone;  // the last beep's pitch and length
   // Runs on the program thread as each hidden command starts.
   std::function<void()> atHiddenCommand;
 };

@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <optional>
 
-#include "../codepage437.h"
 #include "helper_parent.h"
 #include "paths.h"
 #include "program_start.h"
+#include "textscreen/base/codepage437.h"
+#include "textscreen/base/write_all.h"
 #include "wait.h"
-#include "write_all.h"
 
 namespace ts::platform {
 

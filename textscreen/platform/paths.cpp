@@ -15,8 +15,8 @@
 #include <mutex>
 #include <vector>
 
-#include "../codepage437.h"
-#include "write_all.h"
+#include "textscreen/base/codepage437.h"
+#include "textscreen/base/write_all.h"
 
 namespace ts::platform {
 namespace {
@@ -143,7 +143,7 @@ int DriveHolding(const std::string& native, std::string* rest) {
   const Table& t = Drives();
   int best = -1;
   size_t bestLength = 0;
-  for (int i = 0; i < 26; ++i) {
+  for (int i = 0; i < kDriveLetters; ++i) {
     if (!t[i]) continue;
     const std::string& root = *t[i];
     bool holds = root == "/" ? !native.empty() && native[0] == '/'
@@ -186,7 +186,7 @@ DriveTable DefaultDrives(const std::string& mountsText) {
   t['C' - 'A'] = "/";
   int next = 'D' - 'A';
   for (const std::string& mount : RemovableMountPoints(mountsText)) {
-    if (next >= 26) break;
+    if (next >= kDriveLetters) break;
     t[next++] = mount;
   }
   return t;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace ts::platform {
 
@@ -20,7 +20,8 @@ void ReloadDrives();
 // Reads the table now, so that a program says a bad one at its start.
 void ReadDrives();
 
-using DriveTable = std::array<std::optional<std::string>, 26>;  // A to Z
+constexpr int kDriveLetters = 26;  // A to Z
+using DriveTable = std::array<std::optional<std::string>, kDriveLetters>;
 struct DriveMapping {
   DriveTable roots;
   std::vector<std::string> complaints;  // one line per entry left out

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <thread>
 
-#include "../codepage437.h"
 #include "paths.h"
+#include "textscreen/base/codepage437.h"
 
 extern char** environ;
 

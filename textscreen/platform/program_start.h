@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../bytes.h"
+#include "textscreen/base/bytes.h"
 
 namespace ts::platform {
 

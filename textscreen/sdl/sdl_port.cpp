@@ -4,8 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "textscreen/clock.h"
-#include "textscreen/codepage437.h"
+#include "textscreen/base/codepage437.h"
 #include "textscreen/font.h"
 #include "textscreen/screen.h"
 
@@ -174,12 +173,11 @@ bool SdlWindowPort::PauseForHiddenCommand(uint32_t ms) {
   return hiddenCommand_;
 }
 
-void SdlWindowPort::Beep(double, int ms) {
+void SdlWindowPort::Beep(double, int) {
   if (WaitForStart()) {
     window_.Bell();
     Wake();
   }
-  if (ms > 0) Clock().SleepMs(uint32_t(ms));
 }
 
 }  // namespace ts::sdl

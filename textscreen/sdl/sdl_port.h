@@ -40,8 +40,7 @@ class SdlWindowPort : public WindowPort {
   void BetweenRedraws(void (*change)(void*), void* arg) override;
   void ScreenChanged() override;
   void HiddenCommand(bool running) override;
-  // The bell of the display (the pitch is the display's); the program
-  // thread then waits as long as the tone would last.
+  // The bell of the display, its pitch and length the display's.
   void Beep(double hz, int ms) override;
   bool CanMake(int width, int height) const override {
     return NativeWindow::CanMake(width, height);

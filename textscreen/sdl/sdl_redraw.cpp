@@ -8,10 +8,11 @@ CursorBand CursorRows(int startLine, int stopLine, int height) {
   // Lines count from the top of an 8-line cell whose bottom meets the
   // bottom of the real cell, so 6 to 7 are always the two lowest rows. A
   // start below the stop runs from the stop line's row to the bottom.
+  constexpr int kLines = 8;
   CursorBand band;
   if (startLine <= stopLine) {
-    band.top = height - 8 + startLine;
-    band.bottom = height - 8 + stopLine;
+    band.top = height - kLines + startLine;
+    band.bottom = height - kLines + stopLine;
   } else {
     band.top = stopLine;
     band.bottom = height - 1;
@@ -77,8 +78,8 @@ void CellPainter::Draw(SDL_Surface* surface, const ScreenState& screen, GlyphSou
   if (width < 1 || height < 1 || surface->format->BytesPerPixel != 4 ||
       surface->w < kColumns * width || surface->h < kRows * height)
     return;
-  const bool blinkOff = count & 8;
-  const bool cursorOn = count & 4;
+  const bool blinkOff = count & kBlinkPhase;
+  const bool cursorOn = count & kCursorPhase;
 
   std::array<SDL_Rect, kRows> rects;
   int rectCount = 0;

@@ -11,6 +11,10 @@
 
 namespace ts::sdl {
 
+// The bits of the redraw count that turn the cursor on (every 4 redraws)
+// and blinking cells off (every 8).
+constexpr uint32_t kCursorPhase = 4, kBlinkPhase = 8;
+
 // The pixel rows of a cell `height` rows high that the cursor covers,
 // from `top` to `bottom` inclusive, for its start and stop lines.
 struct CursorBand {
@@ -21,8 +25,8 @@ CursorBand CursorRows(int startLine, int stopLine, int height);
 class CellPainter {
  public:
   // Draws on a 32-bit surface of 80 x 25 cells of `font`. `count` is the
-  // redraw count: blinking cells are off while its bit 3 is set, the
-  // cursor is on while its bit 2 is set.
+  // redraw count: blinking cells are off while its kBlinkPhase bit is
+  // set, the cursor is on while its kCursorPhase bit is set.
   void Draw(SDL_Surface* surface, const ScreenState& screen, GlyphSource& font, uint32_t count);
   // Every cell is drawn at the next Draw (a new surface or a new font).
   void Forget() { known_ = false; }

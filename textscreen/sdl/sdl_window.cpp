@@ -1,6 +1,7 @@
 #include "sdl_window.h"
 
 #include <SDL/SDL.h>
+#include <errno.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,13 +18,15 @@
 #include "truetype_font.h"
 #include "textscreen/errors.h"
 #include "textscreen/fatal_end.h"
-#include "textscreen/files.h"
 #include "textscreen/font.h"
 #include "textscreen/mouse.h"
 #include "textscreen/platform/wait.h"
 #include "textscreen/program_thread.h"
 #include "textscreen/reset.h"
 #include "textscreen/screen.h"
+#include "textscreen/copy_transaction.h"
+#include "textscreen/numbered_files.h"
+#include "textscreen/shell_runner.h"
 
 namespace ts::sdl {
 namespace {
@@ -31,6 +34,7 @@ namespace {
 constexpr Uint32 kRedrawPeriodMs = 32;
 constexpr Uint32 kHiddenCommandPauseMs = 64;
 constexpr int kDisplayTries = 5;
+constexpr Uint32 kDisplayRetryMs = 20;
 // Without a descriptor to wait on (SDL's dummy driver), and while a key is
 // held, the window looks for events this often between two redraws: SDL
 // tells the X server's own repeats from a real release only once the press
@@ -228,7 +232,11 @@ int WindowThread::Finish(int code) {
   const bool stopped = program_.Stop(kProgramStopMs);
   RemoveNotedFiles();
   if (stopped) {
-    ResetFiles();  // closes all files, also after an error that ended the program
+    // Every file closed, also after an error that ended the program, and
+    // a copy's temporary file not yet in its place taken away.
+    ResetNumberedFiles();
+    ForgetCopyFiles();
+    ResetShellRunner();
     InstallWindow(nullptr);
     SDL_Quit();
   }
@@ -263,9 +271,10 @@ Uint32 WindowThread::QuietRedraws() {
   if (port_.FontChangePending()) return 0;
   if (!drawn_.valid || drawn_.blinking || ScreenChanges() != drawn_.changes) return 0;
   if (!drawn_.cursor) return kAll;
-  // The cursor turns on or off when bit 2 of the count changes.
+  // The cursor turns on or off when its bit of the count changes.
   Uint32 quiet = 0;
-  for (uint32_t count = redrawCount; ((count ^ drawn_.count) & 4) == 0; ++count) ++quiet;
+  for (uint32_t count = redrawCount; ((count ^ drawn_.count) & kCursorPhase) == 0; ++count)
+    ++quiet;
   return quiet;
 }
 
@@ -290,11 +299,13 @@ void WindowThread::Redraw() {
       if (!refused) {
         refusedWidth_ = width;
         refusedHeight_ = height;
-        std::fprintf(stderr, "logship: no window of %d x %d: %s\n", width, height,
-                     SDL_GetError());
+        std::fprintf(stderr, "%s: no window of %d x %d: %s\n", program_invocation_short_name,
+                     width, height, SDL_GetError());
       }
       // The built-in font's window keeps the tool usable.
-      if (UseBuiltinFont()) std::fprintf(stderr, "logship: the screen shows the built-in font\n");
+      if (UseBuiltinFont())
+        std::fprintf(stderr, "%s: the screen shows the built-in font\n",
+                     program_invocation_short_name);
       return;
     }
     painter_.Forget();
@@ -432,18 +443,19 @@ int RunWindowed(std::function<void()> programMain) {
   for (int tries = 1; SDL_Init(SDL_INIT_VIDEO) < 0; ++tries) {
     const bool noDisplay = ownDriver && (!display || !*display);
     if (tries == kDisplayTries || noDisplay) {
+      const char* self = program_invocation_short_name;
       if (noDisplay)
-        std::fprintf(stderr, "logship: cannot open the window: no display is set (DISPLAY is "
-                             "empty)\n");
+        std::fprintf(stderr, "%s: cannot open the window: no display is set (DISPLAY is "
+                             "empty)\n", self);
       else if (ownDriver)
-        std::fprintf(stderr, "logship: cannot open the window: the display \"%s\" does not "
-                             "answer\n", display);
+        std::fprintf(stderr, "%s: cannot open the window: the display \"%s\" does not "
+                             "answer\n", self, display);
       else
-        std::fprintf(stderr, "logship: cannot open the window: %s\n", SDL_GetError());
+        std::fprintf(stderr, "%s: cannot open the window: %s\n", self, SDL_GetError());
       return window.Abandon(1);
     }
     if (window.EndSignalCame()) return window.Abandon(0);
-    SDL_Delay(20);
+    SDL_Delay(kDisplayRetryMs);
   }
   WatchForLostDisplay(OnLostDisplay);
   SDL_EnableUNICODE(1);

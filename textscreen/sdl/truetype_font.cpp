@@ -12,7 +12,7 @@
 #include <string>
 #include <utility>
 
-#include "textscreen/codepage437.h"
+#include "textscreen/base/codepage437.h"
 
 namespace ts::sdl {
 namespace {

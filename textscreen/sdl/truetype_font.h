@@ -1,7 +1,7 @@
 // TrueType faces through SDL_ttf: the face loader that RunWindowed
 // installs for LoadFont.
 #pragma once
-#include "textscreen/font.h"
+#include "textscreen/glyph_source.h"
 
 namespace ts::sdl {
 

@@ -11,8 +11,8 @@
 #include <ctime>
 #include <optional>
 
-#include "interpreter.h"
-#include "textscreen/codepage437.h"
+#include "commands.h"
+#include "textscreen/base/codepage437.h"
 #include "textscreen/platform/paths.h"
 
 namespace ts::cmd {

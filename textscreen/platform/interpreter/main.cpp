@@ -10,10 +10,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "interpreter.h"
+#include "command_line.h"
+#include "commands.h"
+#include "textscreen/base/write_all.h"
 #include "textscreen/platform/helper_parent.h"
 #include "textscreen/platform/paths.h"
-#include "textscreen/platform/write_all.h"
 
 namespace ts::cmd {
 namespace {
@@ -86,53 +87,6 @@ int Run(const Bytes& line, Output& o) {
 
 }  // namespace
 
-CommandLine Parse(const Bytes& line) {
-  CommandLine parsed;
-  size_t i = 0;
-  // One word from i: up to a blank or an operator outside double quotes,
-  // the quotes taken off.
-  auto word = [&] {
-    Bytes w;
-    bool quoted = false;
-    for (; i < line.size(); ++i) {
-      char c = line[i];
-      if (c == '"') {
-        quoted = !quoted;
-        continue;
-      }
-      if (!quoted && (IsBlank(c) || c == '>' || c == '<' || c == '|' || c == '&')) break;
-      w += c;
-    }
-    return w;
-  };
-  while (i < line.size()) {
-    char c = line[i];
-    if (IsBlank(c)) {
-      ++i;
-    } else if (c == '>') {
-      Redirection r;
-      ++i;
-      if (i < line.size() && line[i] == '>') {
-        r.append = true;
-        ++i;
-      }
-      while (i < line.size() && IsBlank(line[i])) ++i;
-      r.target = word();
-      if (r.target.empty()) {
-        parsed.error = "The syntax of the command is incorrect.\r\n";
-        return parsed;
-      }
-      parsed.redirections.push_back(r);
-    } else if (c == '<' || c == '|' || c == '&') {
-      parsed.error = std::string("'") + c + "' is not supported by this command interpreter.\r\n";
-      return parsed;
-    } else {
-      parsed.words.push_back(word());
-    }
-  }
-  return parsed;
-}
-
 }  // namespace ts::cmd
 
 int main(int argc, char** argv) {
@@ -150,7 +104,7 @@ int main(int argc, char** argv) {
     for (int k = 3; k < argc; ++k) line += std::string(" ") + argv[k];
     status = ts::cmd::Run(line, o);
   }
-  ts::platform::WriteAll(1, o.out);
-  ts::platform::WriteAll(2, o.err);
+  ts::WriteAll(1, o.out);
+  ts::WriteAll(2, o.err);
   return status;
 }

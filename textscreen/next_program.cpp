@@ -1,4 +1,4 @@
-#include "program_start.h"
+#include "next_program.h"
 
 #include <unistd.h>
 

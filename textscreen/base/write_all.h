@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-namespace ts::platform {
+namespace ts {
 
 inline void WriteAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -19,4 +19,4 @@ inline void WriteAll(int fd, const std::string& text) {
   }
 }
 
-}  // namespace ts::platform
+}  // namespace ts

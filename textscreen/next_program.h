@@ -2,7 +2,7 @@
 // current directory, and the start of the next program with what its
 // result means for the one that starts it.
 #pragma once
-#include "bytes.h"
+#include "base/bytes.h"
 
 namespace ts {
 
