@@ -49,7 +49,7 @@ void SetupFont() {
   Step(690, [&] { fontPath = "Fonts\\" + fontName; });
   Step(691, [&] { fontHandle = ts::LoadFont(fontPath, size, "monospace"); });
   Step(694, [&] { ts::UseFont(fontHandle); });
-  Step(695, [&] { ts::ScreenMove(ts::RoundHalfEven(x), ts::RoundHalfEven(y), 2); });
+  Step(695, [&] { ts::ScreenMove(ts::RoundHalfEven(x), ts::RoundHalfEven(y), ts::kMoveToPixel); });
 }
 
 }  // namespace logship
