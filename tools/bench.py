@@ -48,7 +48,8 @@ import acceptance  # noqa: E402
 from acceptance import (NAME_FIELD, Bg, Ink, World, expect_screen, highlighted,  # noqa: E402
                         make_data)
 from acceptance import START_TIMEOUT  # noqa: E402
-from xscreen import BLACK, DARK_BLUE, GREY, find_window, near, run, wait_until  # noqa: E402
+from xscreen import (BLACK, DARK_BLUE, GREY, RootPixels, find_window, near, run,  # noqa: E402
+                     wait_until)
 
 # World.start parks the pointer with an xdotool run; the bench does that
 # itself before its clock starts, so that the start figure holds the spawn
@@ -65,27 +66,13 @@ PRESS_ANY_KEY = [Ink(25, c, GREY) for c in (1, 2, 5, 7, 25)] + [Ink(25, 6, None)
                                                                Ink(25, 26, None)]
 
 
-class XServer:
+class XServer(RootPixels):
     """Single pixels of the root window and XTEST keys, straight from the X
     server, without the start of a helper process in the measurement."""
 
     def __init__(self):
-        x = ctypes.cdll.LoadLibrary("libX11.so.6")
-        x.XOpenDisplay.restype = ctypes.c_void_p
-        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x.XDefaultRootWindow.restype = ctypes.c_ulong
-        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        x.XGetImage.restype = ctypes.c_void_p
-        x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        x.XGetPixel.restype = ctypes.c_ulong
-        x.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
-        x.XDestroyImage.argtypes = [ctypes.c_void_p]
-        self.x = x
-        self.display = x.XOpenDisplay(None)
-        if not self.display:
-            raise SystemExit("cannot open the display %s" % os.environ.get("DISPLAY"))
-        self.root = x.XDefaultRootWindow(self.display)
+        super().__init__()
+        x = self.x
         x.XKeysymToKeycode.restype = ctypes.c_ubyte
         x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
         x.XFlush.argtypes = [ctypes.c_void_p]
@@ -96,12 +83,6 @@ class XServer:
         self.xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
         self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
                                                 ctypes.c_ulong]
-
-    def rgb(self, px, py):
-        image = self.x.XGetImage(self.display, self.root, px, py, 1, 1, 0xFFFFFFFF, 2)
-        v = self.x.XGetPixel(image, 0, 0)
-        self.x.XDestroyImage(image)
-        return ((v >> 16) & 255, (v >> 8) & 255, v & 255)
 
     def press(self, keysym):
         """A key press and release to the focused window; returns the

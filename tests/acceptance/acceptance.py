@@ -15,6 +15,7 @@ import os
 import random
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -23,8 +24,8 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xscreen import (BLACK, BROWN, CYAN, DARK_BLUE, GREEN, GREY, LIGHT_BLUE, RED,  # noqa: E402
-                     TITLE, WHITE, YELLOW, Failure, Window, colour_name, find_window, near,
-                     park_pointer, run, wait_until)
+                     TITLE, WHITE, YELLOW, Failure, RootPixels, Window, colour_name,
+                     find_window, near, park_pointer, run, wait_until)
 
 START_TIMEOUT = 20      # process start to the drive menu
 STEP_TIMEOUT = 10       # one key or click to what it brings on the screen
@@ -1025,22 +1026,31 @@ def a_held_key_repeats(w):
 def the_cursor_blinks_in_an_idle_name_field(w):
     """While nobody types, the window sleeps through the redraws that would
     draw nothing, yet the cursor (the bottom rows of its cell, yellow) keeps
-    blinking on and off."""
+    blinking on and off, about 128 ms each way. One pixel of it is looked
+    at every few milliseconds: a whole screenshot, slow on a busy machine,
+    could keep meeting the same phase. A window that slept through the
+    blinks would turn the cursor only as it wakes for other reasons, every
+    half second at most."""
     w.hand_over("notes.dat", make_data(500, 12))
     w.start_to_menu()
     w.choose(2)
     expect_screen(w.window, NAME_FIELD, "the name field")
-    seen, turns, last = set(), 0, None
+    pixels = RootPixels()
+    x = w.window.x + int(41 * w.window.cw + w.window.cw / 2)
+    y = w.window.y + int(13 * w.window.ch + w.window.ch) - 1
+    turns, last = [], None
     deadline = time.monotonic() + 3
-    while time.monotonic() < deadline and turns < 4:
-        cells = w.window.shot()
-        x, y = cells._corner(14, 42)
-        on = near(cells.image.pixel(x + int(w.window.cw / 2), y + int(w.window.ch) - 1), YELLOW)
-        turns += last is not None and on != last
+    while time.monotonic() < deadline:
+        on = near(pixels.rgb(x, y), YELLOW)
+        if last is not None and on != last:
+            turns.append(time.monotonic())
         last = on
-        seen.add(on)
-    if turns < 4:
-        raise Failure("the cursor turned on or off %d times in 3 s (seen %s)" % (turns, seen))
+        time.sleep(0.004)
+    spells = [b - a for a, b in zip(turns, turns[1:])]
+    if len(spells) < 4 or statistics.median(spells) > 0.3:
+        raise Failure("the cursor turned on or off %d times in 3 s, a spell lasting %s"
+                      % (len(turns), "%.0f ms" % (statistics.median(spells) * 1000)
+                         if spells else "the whole time"))
 
 
 def probe_script(w):

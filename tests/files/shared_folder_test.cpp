@@ -59,6 +59,10 @@ TEST_F(SharedFolder, TwoToolsNeverReadEachOthersTemporaryFile) {
 // of waiting while the first goes on (and, once a wait has run out, going
 // on without the folder).
 TEST_F(SharedFolder, ABusyToolLetsTheOtherInAfterItsCommand) {
+  // The check of the interpreter is made now, not while the other waits.
+  ts::RunHidden("cd > hulp.hlp");
+  ts::DeleteMatching("hulp.hlp");
+  ASSERT_EQ(TakeError(), 0u);
   int done[2];
   ASSERT_EQ(pipe(done), 0);
   pid_t busy = fork();
@@ -87,7 +91,9 @@ TEST_F(SharedFolder, ABusyToolLetsTheOtherInAfterItsCommand) {
   kill(busy, SIGKILL);
   waitpid(busy, nullptr, 0);
   close(done[0]);
-  EXPECT_LE(meanwhile, 2) << "commands the busy tool ran while the other waited for the folder";
+  // The one under way, and one for each time the waiter was too slow to
+  // come in while it was let (a busy machine); without the turns, hundreds.
+  EXPECT_LE(meanwhile, 6) << "commands the busy tool ran while the other waited for the folder";
   EXPECT_GT(listed, 1);
   EXPECT_EQ(TakeError(), 0u);
 }
