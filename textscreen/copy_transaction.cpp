@@ -50,6 +50,14 @@ struct CopyFile {
 };
 std::map<long, CopyFile> copyFiles;
 
+// The number's copy file; none (and 52) when the copy has not opened it.
+CopyFile* Held(long number) {
+  auto it = copyFiles.find(number);
+  if (it != copyFiles.end()) return &it->second;
+  RaiseError(52);
+  return nullptr;
+}
+
 void NumberCopyFile(const Bytes& name, long number, long recordLength, const CopyFile& c) {
   OpenNumberOn(c.fd, name, number, recordLength, c.mayRead, c.mayWrite);
 }
@@ -225,13 +233,12 @@ void OpenCopyDestination(const Bytes& name, long number, long recordLength,
 
 void ReopenCopyFile(const Bytes& name, long number, long recordLength) {
   if (!MayOpenNumber(number, recordLength)) return;
-  auto it = copyFiles.find(number);
-  if (it == copyFiles.end()) return RaiseError(52);
-  const CopyFile& c = it->second;
+  const CopyFile* c = Held(number);
+  if (!c) return;
   struct stat st;
-  if (stat(c.path.c_str(), &st) != 0) return RaiseError(OpenError(errno, c.path));
-  if (IdOf(st) != c.id) return RaiseError(75);
-  NumberCopyFile(name, number, recordLength, c);
+  if (stat(c->path.c_str(), &st) != 0) return RaiseError(OpenError(errno, c->path));
+  if (IdOf(st) != c->id) return RaiseError(75);
+  NumberCopyFile(name, number, recordLength, *c);
 }
 
 void CheckCopySource(long number, int64_t length) {
@@ -246,16 +253,15 @@ void CheckCopySource(long number, int64_t length) {
 
 void FlushCopy(long number) {
   if (ErrorPending()) return;
-  auto it = copyFiles.find(number);
-  if (it == copyFiles.end()) return RaiseError(52);
-  if (!it->second.placeAt.empty() && fsync(it->second.fd) != 0) RaiseError(75);
+  const CopyFile* c = Held(number);
+  if (c && !c->placeAt.empty() && fsync(c->fd) != 0) RaiseError(75);
 }
 
 void PlaceCopy(long number, int64_t length) {
   if (ErrorPending()) return;
-  auto it = copyFiles.find(number);
-  if (it == copyFiles.end()) return RaiseError(52);
-  CopyFile& c = it->second;
+  CopyFile* held = Held(number);
+  if (!held) return;
+  CopyFile& c = *held;
   if (c.placeAt.empty()) {
     // Read where it is: right only when it already holds as many bytes.
     struct stat st;
@@ -273,10 +279,9 @@ void PlaceCopy(long number, int64_t length) {
 
 void FlushCopyFolder(long number) {
   if (ErrorPending()) return;
-  auto it = copyFiles.find(number);
-  if (it == copyFiles.end()) return RaiseError(52);
-  if (it->second.placeAt.empty()) return;
-  int fd = open(ParentOf(it->second.placeAt).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const CopyFile* c = Held(number);
+  if (!c || c->placeAt.empty()) return;
+  int fd = open(ParentOf(c->placeAt).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   bool flushed = fd >= 0 && fsync(fd) == 0;
   if (fd >= 0) close(fd);
   if (!flushed) RaiseError(75);

@@ -68,15 +68,13 @@ int RunWithoutWindow(std::function<void()> main) {
   const int signals = BlockEndSignals();
   ProgramThread program;
   program.Start(std::move(main));
-  while (platform::AwaitReadable(program.GoneDescriptor(), signals, -1) != platform::Awoken::Ready) {
-    if (const int signal = TakeEndSignal(signals)) {
-      program.Stop(kProgramStopMs);
-      RemoveNotedFiles();
-      EndBySignal(signal);
-    }
+  int signal = 0;
+  while (platform::AwaitReadable(program.GoneDescriptor(), signals, -1) != platform::Awoken::Ready &&
+         (signal = TakeEndSignal(signals)) == 0) {
   }
   program.Stop(kProgramStopMs);
   RemoveNotedFiles();
+  if (signal != 0) EndBySignal(signal);
   return 0;
 }
 
